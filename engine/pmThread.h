@@ -1,0 +1,43 @@
+// The worker pool: one thread per processor (at most 16), each woken once per
+// job by a start signal of its own and answering with a done signal of its own.
+// With one processor no thread exists and the caller runs the job itself.
+#pragma once
+
+#include <atomic>
+#include <thread>
+
+#include "engine/signal.h"
+
+constexpr int kMaxWorkers = 16;
+
+struct ThreadSlot {
+    void (*func)(void*) = nullptr;  // the job to run, or none
+    void* arg = nullptr;
+    std::thread thread;
+    Signal startSem;  // one post per job
+    Signal doneSem;   // one post per answer
+    std::atomic<bool> running{false};   // false once the worker is to leave
+};
+
+class pmThread {
+public:
+    // requestedCount 0 asks the operating system for the processor count;
+    // either way the count is limited to 1..16.
+    explicit pmThread(int requestedCount = 0);
+    ~pmThread();
+    pmThread(const pmThread&) = delete;
+    pmThread& operator=(const pmThread&) = delete;
+
+    void set(int i, void (*func)(void*), void* arg);
+    void sync();  // runs the job of every slot below count and waits for all
+    int nb() const { return count; }
+
+    static int comp(void* slot);  // body of every worker thread
+
+private:
+    ThreadSlot slots[kMaxWorkers];
+    int count = 0;
+};
+
+// Processors this process may run on, as the operating system reports them.
+int processorCount();

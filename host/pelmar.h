@@ -1,0 +1,113 @@
+// The plug-in object: one per AEffect. It owns the program bank, the piano
+// model's per-key state in fixed arrays, the force curves and mixing buffers,
+// the pending events, the worker pool and the editor.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "engine/note_event.h"
+#include "engine/pmThread.h"
+#include "host/program.h"
+#include "vst/AudioEffectX.h"
+
+constexpr int kMaxPoints = 100;  // storage per string; a string uses stringLen + 1 points
+constexpr int kNumStrings = 2;
+constexpr std::uint32_t kDirtyAll = 0xFFFFFFFFu;
+constexpr VstInt32 kUniqueId = vstFourCC('p', 'm', '-', '1');
+constexpr VstInt32 kProgramChunkSize = static_cast<VstInt32>(sizeof(Program));
+constexpr VstInt32 kBankChunkSize = kProgramChunkSize * kNumPrograms;
+// Largest mixing buffer per worker and channel; longer host blocks are
+// rendered in pieces of this size.
+constexpr VstInt32 kMaxMixFrames = 8192;
+
+// Parameter tag: page * 16 + slot. kfirst[page] is the page's first parameter
+// index; kfirst[page + 1] bounds it.
+constexpr int kfirst[4] = {0, 2, 9, 16};
+constexpr int kNumPages = 3;
+
+// Parameter index of a tag, or -1 for an invalid tag. Bits above 7 are ignored.
+int tagToIndex(VstInt32 tag);
+// Tag of a parameter index 0..15.
+int indexToTag(int index);
+
+class pmgui;
+
+class pelmar : public AudioEffectX {
+public:
+    // workers 0 lets the pool ask the operating system for the processor count.
+    explicit pelmar(audioMasterCallback audioMaster, int workers = 0);
+    ~pelmar() override;
+
+    // Host lifecycle and engine set-up.
+    void suspend() override;
+    void resume() override;
+    void setSampleRate(float rate) override;
+    void setBlockSize(VstInt32 size) override;
+    void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+
+    // Parameters, by tag.
+    void setParameter(VstInt32 tag, float value) override;
+    float getParameter(VstInt32 tag) override;
+    void getParameterName(VstInt32 tag, char* text) override;
+    std::int8_t* getParx(VstInt32 tag);
+
+    // Programs.
+    void setProgram(VstInt32 program) override;
+    void setProgramName(char* name) override;
+    void getProgramName(char* name) override;
+    bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
+
+    // State chunk.
+    VstInt32 getChunk(void** data, bool isPreset) override;
+    VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset) override;
+
+    // Identity.
+    bool getEffectName(char* name) override;
+    bool getVendorString(char* text) override;
+    bool getProductString(char* text) override;
+    VstInt32 getVendorVersion() override;
+    VstInt32 canDo(char* text) override;
+    VstPlugCategory getPlugCategory() override;
+
+    Program& currentProgram() { return programs[getProgram()]; }
+    pmgui* gui();
+
+    // --- Engine state, read and written by the engine's free functions ---
+    std::atomic<std::uint32_t> dirtyMask{0};
+    Program programs[kNumPrograms];
+    std::atomic<std::uint8_t> suspended{1};
+    std::int32_t noteShift = 0;
+    float stringPos[kNumKeys][kNumStrings][kMaxPoints];
+    float stringVel[kNumKeys][kNumStrings][kMaxPoints];
+    std::uint8_t keyActive[kNumKeys];
+    float* forceBuf1[kNumKeys];
+    float* forceBuf2[kNumKeys];
+    std::uint16_t forceLen[kNumKeys];
+    std::int16_t forceCount[kNumKeys];
+    float forceAmp1[kNumKeys];
+    float forceAmp2[kNumKeys];
+    float keyFreq[kNumKeys];
+    float stiff1[kNumKeys];
+    float stiff2[kNumKeys];
+    float viscosity[kNumKeys];
+    float damping[kNumKeys];
+    float dampRelease[kNumKeys];
+    float dampHold[kNumKeys];
+    std::int32_t stringLen[kNumKeys];
+    std::int32_t hammerPoint[kNumKeys];
+    std::int32_t pickupLeft[kNumKeys];
+    std::int32_t pickupRight[kNumKeys];
+    std::int32_t keyHeld[kNumKeys];
+    std::int32_t pedalDown = 0;
+    float* mixBuf[kMaxWorkers][2];
+    VstInt32 mixFrames = 0;  // floats held by each mixBuf buffer
+    NoteEvent* eventList = nullptr;
+    NoteEvent* eventFree = nullptr;
+    pmThread* threads = nullptr;
+
+private:
+    void engineInit();
+    void engineFree();
+    void sendProgramToEditor();
+};

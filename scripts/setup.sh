@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs everything needed to build, test and run Pelmar-k1 on Debian 12.
+set -euo pipefail
+packages=(
+  build-essential cmake pkg-config binutils git
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update
+  apt-get install -y --no-install-recommends "${missing[@]}"
+fi

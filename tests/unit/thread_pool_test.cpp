@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "engine/pmThread.h"
+
+namespace {
+
+int threadsInProcess() {
+    int n = 0;
+    for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ++n;
+    return n;
+}
+
+struct Job {
+    std::atomic<int> runs{0};
+    std::thread::id ranOn;
+};
+
+void runJob(void* arg) {
+    auto* job = static_cast<Job*>(arg);
+    job->runs.fetch_add(1);
+    job->ranOn = std::this_thread::get_id();
+}
+
+TEST(WorkerPool, CountIsLimitedToOneThroughSixteen) {
+    EXPECT_EQ(pmThread(1).nb(), 1);
+    EXPECT_EQ(pmThread(40).nb(), 16);
+    EXPECT_EQ(pmThread(3).nb(), 3);
+    const int system = std::clamp(processorCount(), 1, 16);
+    EXPECT_EQ(pmThread().nb(), system);
+}
+
+TEST(WorkerPool, OneProcessorMeansNoThread) {
+    const int before = threadsInProcess();
+    pmThread pool(1);
+    EXPECT_EQ(threadsInProcess(), before);
+}
+
+TEST(WorkerPool, EachSyncRunsEverySlotOnceOnItsOwnThread) {
+    const int before = threadsInProcess();
+    {
+        pmThread pool(4);
+        EXPECT_EQ(threadsInProcess(), before + 4);
+        Job jobs[4];
+        for (int t = 0; t < 4; ++t) pool.set(t, runJob, &jobs[t]);
+        for (int round = 1; round <= 50; ++round) {
+            pool.sync();
+            for (int t = 0; t < 4; ++t) ASSERT_EQ(jobs[t].runs.load(), round);
+        }
+        std::set<std::thread::id> seen;
+        for (auto& job : jobs) seen.insert(job.ranOn);
+        EXPECT_EQ(seen.size(), 4u);
+        EXPECT_EQ(seen.count(std::this_thread::get_id()), 0u);
+    }
+    EXPECT_EQ(threadsInProcess(), before) << "destruction ends and joins every worker";
+}
+
+TEST(WorkerPool, SyncWaitsForTheSlowestJob) {
+    pmThread pool(2);
+    std::atomic<bool> slowDone{false};
+    struct Slow {
+        std::atomic<bool>* done;
+    } slow{&slowDone};
+    Job fast;
+    pool.set(0, [](void* arg) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        static_cast<Slow*>(arg)->done->store(true);
+    }, &slow);
+    pool.set(1, runJob, &fast);
+    pool.sync();
+    EXPECT_TRUE(slowDone.load());
+    EXPECT_EQ(fast.runs.load(), 1);
+}
+
+TEST(WorkerPool, IdleWorkersWithoutJobsAnswerAndEnd) {
+    const int before = threadsInProcess();
+    {
+        pmThread pool(3);
+        pool.sync();  // no job set: every worker answers at once
+    }
+    EXPECT_EQ(threadsInProcess(), before);
+}
+
+}  // namespace
