@@ -19,6 +19,7 @@ pelmar::pelmar(audioMasterCallback audioMaster, int workers) : AudioEffectX(audi
     noteShift = 0;
     sendProgramToEditor();
     dirtyMask.store(kDirtyAll);
+    parameterProcess();
     resume();
 }
 

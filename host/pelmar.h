@@ -73,6 +73,11 @@ public:
     Program& currentProgram() { return programs[getProgram()]; }
     pmgui* gui();
 
+    // Sound model: recomputes the coefficient groups named by dirtyMask, then
+    // the force curves when their bits are set (parameterProcess calls forceInit).
+    void parameterProcess();
+    void forceInit(int mask);
+
     // --- Engine state, read and written by the engine's free functions ---
     std::atomic<std::uint32_t> dirtyMask{0};
     Program programs[kNumPrograms];
