@@ -41,13 +41,16 @@ void pmThread::sync() {
 
 int pmThread::comp(void* arg) {
     auto* slot = static_cast<ThreadSlot*>(arg);
-    // No look at `running` before the first wait: a pool destroyed before
-    // this thread got going would otherwise lose the worker's answer and
-    // wait for it forever. Every start signal gets exactly one answer.
-    do {
+    // `running` is read only after a start signal has arrived, so every
+    // signal gets exactly one answer: a stop request that comes before this
+    // thread got going, or while it was still answering its last job, is
+    // seen after the wake-up instead of being lost (which would leave the
+    // destructor waiting forever).
+    for (;;) {
         slot->startSem.wait();
-        if (slot->func) slot->func(slot->arg);
+        const bool stop = !slot->running.load();
+        if (!stop && slot->func) slot->func(slot->arg);
         slot->doneSem.post();
-    } while (slot->running.load());
-    return 0;
+        if (stop) return 0;
+    }
 }

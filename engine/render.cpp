@@ -1,12 +1,85 @@
-// The host's request for a block of stereo audio.
+// The host's request for a block of stereo audio: parameters are brought up
+// to date, the block is cut where queued events fall, and each sub-block is
+// rendered by the workers, mixed, scaled by the volume and limited.
 #include <algorithm>
 
+#include "engine/voice_job.h"
 #include "host/pelmar.h"
+#include "host/shared_value.h"
+
+namespace {
+
+// Full scale at most, and never a non-finite sample: NaN becomes silence.
+inline float limitSample(float x) {
+    if (x != x) return 0.0f;
+    if (x > 1.0f) return 1.0f;
+    if (x < -1.0f) return -1.0f;
+    return x;
+}
+
+}  // namespace
 
 void pelmar::processReplacing(float**, float** outputs, VstInt32 sampleFrames) {
-    if (suspended.load()) return;  // a suspended plug-in leaves the host's buffers as they are
-    if (sampleFrames <= 0 || !outputs || !outputs[0] || !outputs[1]) return;
-    // No string is simulated yet: the block is silent.
-    std::fill(outputs[0], outputs[0] + sampleFrames, 0.0f);
-    std::fill(outputs[1], outputs[1] + sampleFrames, 0.0f);
+    if (suspended.load()) return;  // the host's buffers stay as they are
+    if (!outputs || !outputs[0] || !outputs[1]) return;
+    float* left = outputs[0];
+    float* right = outputs[1];
+    parameterProcess();
+    if (sampleFrames <= 0) return;
+    if (mixFrames <= 0) {  // no mixing buffer could be had: silence
+        std::fill(left, left + sampleFrames, 0.0f);
+        std::fill(right, right + sampleFrames, 0.0f);
+        return;
+    }
+
+    VstInt32 remaining = sampleFrames;
+    for (;;) {
+        applyEditorStrikes();
+        while (eventList && eventList->delta <= 0) {
+            NoteEvent* event = eventList;
+            eventList = event->next;
+            if (!eventList) eventLast = nullptr;
+            applyEvent(*event);
+            event->next = eventFree;
+            eventFree = event;
+        }
+        VstInt32 n = remaining;
+        if (eventList && eventList->delta < n) n = eventList->delta;
+        // A host block longer than the mixing buffers is rendered in pieces.
+        n = std::min(n, mixFrames);
+        forceProcess(left, right, n);
+        for (NoteEvent* event = eventList; event; event = event->next) event->delta -= n;
+        remaining -= n;
+        left += n;
+        right += n;
+        if (remaining <= 0) return;
+    }
+}
+
+void pelmar::forceProcess(float* left, float* right, long frames) {
+    const int n = threads->nb();
+    const auto count = static_cast<std::int32_t>(frames);
+    VoiceJob jobs[kMaxWorkers];
+    if (n == 1) {
+        jobs[0] = VoiceJob{0, 1, this, mixBuf[0][0], mixBuf[0][1], count};
+        pelmar_process(&jobs[0]);
+    } else {
+        for (int t = 0; t < n; ++t) {
+            jobs[t] = VoiceJob{t, n, this, mixBuf[t][0], mixBuf[t][1], count};
+            threads->set(t, pelmar_process, &jobs[t]);
+        }
+        threads->sync();
+    }
+    const float* volume = &currentProgram().param[kVolume];
+    for (long f = 0; f < frames; ++f) {
+        float sumL = 0.0f;
+        float sumR = 0.0f;
+        for (int t = 0; t < n; ++t) {
+            sumL = sumL + mixBuf[t][0][f];
+            sumR = sumR + mixBuf[t][1][f];
+        }
+        const float v = loadShared(*volume);
+        left[f] = limitSample(sumL * v);
+        right[f] = limitSample(sumR * v);
+    }
 }

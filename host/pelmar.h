@@ -45,6 +45,15 @@ public:
     void setSampleRate(float rate) override;
     void setBlockSize(VstInt32 size) override;
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    // Renders one sub-block of the keys over the workers, mixes and limits it.
+    void forceProcess(float* left, float* right, long frames);
+
+    // MIDI input and notes.
+    VstInt32 processEvents(VstEvents* events) override;
+    NoteEvent* newEvent(long delta);
+    void applyEvent(const NoteEvent& event);
+    // The on-screen keyboard strikes a key; any thread may call it.
+    void setNote(int key, bool on);
 
     // Parameters, by tag.
     void setParameter(VstInt32 tag, float value) override;
@@ -109,9 +118,13 @@ public:
     VstInt32 mixFrames = 0;  // floats held by each mixBuf buffer
     NoteEvent* eventList = nullptr;
     NoteEvent* eventFree = nullptr;
+    NoteEvent* eventLast = nullptr;  // tail of eventList: events mostly arrive in order
+    // Keys struck from the editor, one bit per key, taken by the audio thread.
+    std::atomic<std::uint64_t> pendingStrikes[2] = {0, 0};
     pmThread* threads = nullptr;
 
 private:
+    void applyEditorStrikes();
     void engineInit();
     void engineFree();
     void sendProgramToEditor();
