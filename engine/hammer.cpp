@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "engine/model_values.h"
 #include "engine/noise/periodic.h"
 #include "engine/noise/t3d_noise.h"
 #include "host/pelmar.h"
-#include "host/shared_value.h"
 
 namespace {
 // Dirty bits of tuning, force, sharpness, hardness, material and roundness.
@@ -25,26 +25,6 @@ constexpr int kMaxOctaves = 40;
 // one key-offset step (0.5 / 127) above the bottom: the sharpest hammer that
 // the key-offset rows reach, and a finite curve.
 constexpr float kMinRoundness = 0.5f / 127.0f;
-
-// Parameters and key offsets are read within the editor's ranges (0..1 and
-// -127..127; NaN as 0.5), as the coefficient mapping reads them, so stored
-// values outside them cannot make a curve non-finite or longer to build.
-float parameterValue(const Program& program, int j) {
-    const float value = loadShared(program.param[j]);
-    if (value >= 0.0f) return value <= 1.0f ? value : 1.0f;
-    return value < 0.0f ? 0.0f : 0.5f;
-}
-
-float effectiveValue(const Program& program, int j, int k) {
-    const int offset = loadShared(program.keyOffset[j][k]);
-    return parameterValue(program, j) + static_cast<float>(offset < -127 ? -127 : offset) * 0.5f / 127.0f;
-}
-
-// Truncation toward zero of a value clamped to lo..hi first (NaN gives lo).
-int truncClamped(float value, int lo, int hi) {
-    if (!(value >= static_cast<float>(lo))) return lo;
-    return value <= static_cast<float>(hi) ? static_cast<int>(value) : hi;
-}
 
 struct HammerShape {
     float frequencyGrowth;  // A: ratio between successive noise octaves, minus 1

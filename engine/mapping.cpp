@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "engine/model_values.h"
 #include "host/pelmar.h"
-#include "host/shared_value.h"
 
 namespace {
 // Dirty bits: parameter j sets bit j + 1.
@@ -21,38 +21,11 @@ constexpr std::uint32_t kBridgePosBit = 1u << (kBridgePos + 1);
 constexpr float kMaxStiffness = 0.99f;
 // Bound for string positions before truncation; far outside any string, so
 // the index clamps that follow still decide every reachable case.
-constexpr float kPositionLimit = 1.0e6f;
-
-// The model reads parameters within the editor's range 0..1 and key offsets
-// within -127..127, whatever a chunk stored: every value the editor produces
-// passes unchanged, and no stored value can make a coefficient non-finite or
-// an index leave its string. NaN reads as the middle of the range.
-float parameterValue(const Program& program, int j) {
-    const float value = loadShared(program.param[j]);
-    if (value >= 0.0f) return value <= 1.0f ? value : 1.0f;
-    return value < 0.0f ? 0.0f : 0.5f;
-}
-
-float offsetValue(const Program& program, int j, int k) {
-    const int offset = loadShared(program.keyOffset[j][k]);
-    return static_cast<float>(offset < -127 ? -127 : offset);
-}
-
-// param + offset * 0.5 / 127: the parameter moved by up to half its range.
-float effectiveValue(float parameter, const Program& program, int j, int k) {
-    return parameter + offsetValue(program, j, k) * 0.5f / 127.0f;
-}
+constexpr int kPositionLimit = 1000000;
 
 float clamp01(float x) { return x < 0.0f ? 0.0f : (x > 1.0f ? 1.0f : x); }
 
 float capStiffness(float stiffness) { return stiffness > kMaxStiffness ? kMaxStiffness : stiffness; }
-
-// Truncation toward zero of a value clamped to lo..hi first (NaN gives lo),
-// so that no float can overflow the conversion.
-int truncClamped(float value, float lo, float hi) {
-    if (!(value >= lo)) return static_cast<int>(lo);
-    return static_cast<int>(value <= hi ? value : hi);
-}
 
 // A point of a string of n segments: 1 .. n - 1.
 int stringPoint(int p, int n) { return p <= 0 ? 1 : (p >= n ? n - 1 : p); }
@@ -64,7 +37,7 @@ void pelmar::parameterProcess() {
     if (mask == 0) return;
     const Program& program = currentProgram();
 
-    if (mask & kTransposeBit) noteShift = truncClamped(100.0f * parameterValue(program, kTranspose), 0.0f, 100.0f) - 50;
+    if (mask & kTransposeBit) noteShift = truncClamped(100.0f * parameterValue(program, kTranspose), 0, 100) - 50;
 
     if (mask & kTuningBit) {
         const float global = 2.0f * parameterValue(program, kTuning) - 1.0f;

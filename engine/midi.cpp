@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "editor/pmgui.h"
+#include "engine/model_values.h"
 #include "host/pelmar.h"
 #include "host/shared_value.h"
 
@@ -13,17 +14,6 @@ namespace {
 
 constexpr int kLowestNote = 21;  // MIDI note of key 0 before transposition
 constexpr int kMaxPendingEvents = 4096;
-
-// Effective velocity parameter of a key. The editor only produces values in
-// -0.5..1.5 (parameter 0..1 plus an offset of at most half the range); a
-// chunk can carry anything, so values outside are limited to that range and
-// NaN counts as 0, which keeps every strike finite.
-float velocityParameter(const Program& program, int param, int key) {
-    const float offset = static_cast<float>(loadShared(program.keyOffset[param][key])) * 0.5f / 127.0f;
-    const float value = loadShared(program.param[param]) + offset;
-    if (std::isnan(value)) return 0.0f;
-    return std::clamp(value, -0.5f, 1.5f);
-}
 
 }  // namespace
 
@@ -129,8 +119,8 @@ void pelmar::applyEvent(const NoteEvent& event) {
         // raw curve takes over at a rate set by the dynamics value.
         const Program& program = currentProgram();
         const float v = static_cast<float>(event.velocity) / 127.0f;
-        const float x = v - velocityParameter(program, kVeloSoft, k);
-        const float a = x < 0.0f ? 0.0f : velocityParameter(program, kVeloDynamics, k) * 4.0f * x;
+        const float x = v - effectiveValue(program, kVeloSoft, k);
+        const float a = x < 0.0f ? 0.0f : effectiveValue(program, kVeloDynamics, k) * 4.0f * x;
         forceAmp1[k] = a * v;
         forceAmp2[k] = v - a * v;
         keyHeld[k] = 1;
