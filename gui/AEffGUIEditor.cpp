@@ -1,0 +1,82 @@
+#include "gui/AEffGUIEditor.h"
+
+#include <bit>
+
+#include "vst/AudioEffectX.h"
+
+AEffGUIEditor::AEffGUIEditor(AudioEffect* effect) : AEffEditor(effect) {
+    for (auto& v : queuedValues) v.store(0.0f, std::memory_order_relaxed);
+    for (auto& m : queuedMask) m.store(0, std::memory_order_relaxed);
+}
+
+AEffGUIEditor::~AEffGUIEditor() {
+    // A host may drop the plug-in without closing its window first.
+    if (frame) {
+        frame->forget();
+        frame = nullptr;
+    }
+}
+
+bool AEffGUIEditor::getRect(ERect** r) {
+    if (!r) return false;
+    *r = &rect;
+    return true;
+}
+
+bool AEffGUIEditor::open(void* ptr) {
+    AEffEditor::open(ptr);
+    // The subclass reads every value afresh while it builds the window.
+    discardQueuedParameters();
+    return true;
+}
+
+void AEffGUIEditor::close() {
+    if (frame) {
+        frame->forget();
+        frame = nullptr;
+    }
+    AEffEditor::close();
+}
+
+void AEffGUIEditor::idle() {
+    if (!frame) return;
+    applyQueuedParameters();
+    frame->idle();
+}
+
+bool AEffGUIEditor::onKeyDown(VstKeyCode& keyCode) { return frame && frame->onKeyDown(keyCode) == 1; }
+
+bool AEffGUIEditor::onKeyUp(VstKeyCode& keyCode) { return frame && frame->onKeyUp(keyCode) == 1; }
+
+void AEffGUIEditor::beginEdit(VstInt32 index) {
+    if (auto* plugin = dynamic_cast<AudioEffectX*>(effect)) plugin->beginEdit(index);
+}
+
+void AEffGUIEditor::endEdit(VstInt32 index) {
+    if (auto* plugin = dynamic_cast<AudioEffectX*>(effect)) plugin->endEdit(index);
+}
+
+void AEffGUIEditor::queueParameter(VstInt32 index, float value) {
+    if (index < 0 || index >= kQueueSlots) return;
+    queuedValues[index].store(value, std::memory_order_relaxed);
+    // Release: the value is visible to whoever sees the bit.
+    queuedMask[index / 64].fetch_or(std::uint64_t{1} << (index % 64), std::memory_order_release);
+}
+
+void AEffGUIEditor::applyParameter(VstInt32, float) {}
+
+void AEffGUIEditor::applyQueuedParameters() {
+    for (int word = 0; word < kMaskWords; ++word) {
+        std::uint64_t bits = queuedMask[word].exchange(0, std::memory_order_acquire);
+        while (bits) {
+            int bit = std::countr_zero(bits);
+            bits &= bits - 1;
+            VstInt32 index = word * 64 + bit;
+            applyParameter(index, queuedValues[index].load(std::memory_order_relaxed));
+        }
+    }
+}
+
+void AEffGUIEditor::discardQueuedParameters() {
+    for (auto& m : queuedMask) m.store(0, std::memory_order_relaxed);
+}
