@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs the whole test suite: a release build, then the same
-# suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds and runs the whole test suite: a release build; the plug-in's unit
+# tests under ThreadSanitizer (they render while other threads edit); then the
+# whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -8,6 +9,10 @@ jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs" --timeout 600
+
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELMAR_SANITIZE=thread -DPELMAR_BUILD_BENCHMARKS=OFF
+cmake --build build-tsan -j"$jobs" --target pelmar_unit_tests
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 build-tsan/tests/pelmar_unit_tests --gtest_brief=1
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELMAR_SANITIZE=address,undefined \
       -DPELMAR_BUILD_BENCHMARKS=OFF

@@ -1,0 +1,84 @@
+// Real-time factor of the render loop: seconds of audio per second of wall
+// time, for chords that keep sounding (struck again every few seconds).
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+#include "host/pelmar.h"
+
+namespace {
+
+VstIntPtr VSTCALLBACK quietHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+enum Chord { kAllKeys, kLowestTen, kSpreadTen };
+
+std::vector<int> keysOf(Chord chord) {
+    std::vector<int> keys;
+    if (chord == kAllKeys)
+        for (int k = 0; k < kNumKeys; ++k) keys.push_back(k);
+    if (chord == kLowestTen)
+        for (int k = 0; k < 10; ++k) keys.push_back(k);
+    if (chord == kSpreadTen)
+        for (int k = 0; k < 10; ++k) keys.push_back(k * 9);
+    return keys;
+}
+
+void strike(pelmar& plugin, const std::vector<int>& keys) {
+    std::vector<VstMidiEvent> midi;
+    VstMidiEvent pedal{};
+    pedal.type = kVstMidiType;
+    pedal.byteSize = sizeof(VstMidiEvent);
+    pedal.midiData[0] = static_cast<char>(0xB0);
+    pedal.midiData[1] = 64;
+    pedal.midiData[2] = 127;
+    midi.push_back(pedal);
+    for (int k : keys) {
+        VstMidiEvent on = pedal;
+        on.midiData[0] = static_cast<char>(0x90);
+        on.midiData[1] = static_cast<char>(k + 21);
+        on.midiData[2] = 100;
+        midi.push_back(on);
+    }
+    std::vector<unsigned char> storage(sizeof(VstEvents) + sizeof(VstEvent*) * midi.size());
+    auto* events = reinterpret_cast<VstEvents*>(storage.data());
+    events->numEvents = static_cast<VstInt32>(midi.size());
+    for (std::size_t i = 0; i < midi.size(); ++i) events->events[i] = reinterpret_cast<VstEvent*>(&midi[i]);
+    plugin.processEvents(events);
+}
+
+void renderChord(benchmark::State& state) {
+    const auto chord = static_cast<Chord>(state.range(0));
+    const int block = static_cast<int>(state.range(1));
+    const int workers = static_cast<int>(state.range(2));
+    auto plugin = std::make_unique<pelmar>(quietHost, workers);
+    plugin->setBlockSize(block);
+    const std::vector<int> keys = keysOf(chord);
+    std::vector<float> left(block), right(block);
+    float* outputs[2] = {left.data(), right.data()};
+    const long restrikeFrames = 44100L * 4;
+    long sinceStrike = restrikeFrames;
+    for (auto _ : state) {
+        if (sinceStrike >= restrikeFrames) {
+            strike(*plugin, keys);
+            sinceStrike = 0;
+        }
+        plugin->processReplacing(nullptr, outputs, block);
+        sinceStrike += block;
+        benchmark::DoNotOptimize(left.data());
+    }
+    state.counters["realtime_x"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * block / 44100.0, benchmark::Counter::kIsRate);
+    state.SetLabel(chord == kAllKeys ? "88 keys, pedal" : chord == kLowestTen ? "10 lowest keys" : "10 spread keys");
+}
+
+}  // namespace
+
+BENCHMARK(renderChord)
+    ->ArgNames({"chord", "block", "workers"})
+    ->ArgsProduct({{kAllKeys, kLowestTen, kSpreadTen}, {64, 512}, {1, 2}})
+    ->UseRealTime()
+    ->MinTime(3.0)
+    ->Unit(benchmark::kMicrosecond);
