@@ -80,7 +80,7 @@ VstIntPtr VSTCALLBACK PluginInstance::callback(AEffect* effect, VstInt32 opcode,
 }
 
 VstIntPtr PluginInstance::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
-    calls.push_back({opcode, index, value, opt});
+    if (logCalls) calls.push_back({opcode, index, value, opt});
     switch (opcode) {
         case audioMasterVersion:
             return hostVersion_;
@@ -111,6 +111,7 @@ std::string defaultPluginPath() {
     if (!error) {
         candidates.push_back(self.parent_path() / "pelmar-k1.so");
         candidates.push_back(self.parent_path().parent_path() / "pelmar-k1.so");
+        candidates.push_back(self.parent_path().parent_path() / "lib" / "vst" / "pelmar-k1.so");
     }
     if (const char* home = std::getenv("HOME")) candidates.push_back(fs::path(home) / ".vst" / "pelmar-k1.so");
     candidates.push_back("/usr/lib/vst/pelmar-k1.so");

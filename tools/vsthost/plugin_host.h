@@ -55,8 +55,9 @@ public:
     void process(float* left, float* right, VstInt32 frames);
     VstIntPtr close();  // effClose; the instance is gone afterwards
 
-    // Every call the plug-in made to the host, in order.
+    // Every call the plug-in made to the host, in order, while logCalls is set.
     std::vector<HostCall> calls;
+    bool logCalls = true;
 
     // Answers the host gives; the sample rate and block size the host reports.
     float sampleRate = 44100.0f;
@@ -73,7 +74,8 @@ private:
 };
 
 // Where to find the plug-in: beside the running program (its directory, then
-// the parent), then ~/.vst, then /usr/lib/vst.
+// the parent, then the installed layout's ../lib/vst), then ~/.vst, then
+// /usr/lib/vst.
 std::string defaultPluginPath();
 
 }  // namespace vsthost
