@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "tools/vsthost/event_list.h"
 #include "tools/vsthost/plugin_host.h"
 
 namespace {
@@ -20,12 +21,10 @@ public:
         plugin.dispatch(effSetBlockSize, 0, 512);
         plugin.dispatch(effMainsChanged, 0, 1);
     }
-    void send(std::vector<VstMidiEvent> midi) {
-        std::vector<unsigned char> storage(sizeof(VstEvents) + sizeof(VstEvent*) * midi.size());
-        auto* events = reinterpret_cast<VstEvents*>(storage.data());
-        events->numEvents = static_cast<VstInt32>(midi.size());
-        for (std::size_t i = 0; i < midi.size(); ++i) events->events[i] = reinterpret_cast<VstEvent*>(&midi[i]);
-        EXPECT_EQ(plugin.dispatch(effProcessEvents, 0, 0, events), 1);
+    void send(const std::vector<VstMidiEvent>& midi) {
+        vsthost::EventList list;
+        for (const VstMidiEvent& e : midi) list.midi(e.deltaFrames, static_cast<unsigned char>(e.midiData[0]), e.midiData[1], e.midiData[2]);
+        EXPECT_EQ(plugin.dispatch(effProcessEvents, 0, 0, list.get()), 1);
     }
     Block render(int frames) {
         Block out{std::vector<float>(frames), std::vector<float>(frames)};
@@ -36,16 +35,7 @@ public:
     vsthost::PluginInstance plugin;
 };
 
-VstMidiEvent midi(int frame, int status, int data1, int data2) {
-    VstMidiEvent e{};
-    e.type = kVstMidiType;
-    e.byteSize = sizeof(VstMidiEvent);
-    e.deltaFrames = frame;
-    e.midiData[0] = static_cast<char>(status);
-    e.midiData[1] = static_cast<char>(data1);
-    e.midiData[2] = static_cast<char>(data2);
-    return e;
-}
+VstMidiEvent midi(int frame, int status, int data1, int data2) { return vsthost::midiEvent(frame, status, data1, data2); }
 
 double rms(const std::vector<float>& v, std::size_t from, std::size_t n) {
     double s = 0.0;

@@ -7,45 +7,26 @@
 
 #include "host/pelmar.h"
 #include "support/fake_host.h"
+#include "tools/vsthost/event_list.h"
 
 namespace testplug {
 
 inline std::unique_ptr<pelmar> make(int workers = 1) { return std::make_unique<pelmar>(testhost::callback, workers); }
 
-// A host's event list for one block.
-class EventList {
+// A host's event list for one block, sent straight to a plug-in object.
+class EventList : public vsthost::EventList {
 public:
-    EventList& midi(int frame, unsigned char status, unsigned char data1, unsigned char data2) {
-        VstMidiEvent e{};
-        e.type = kVstMidiType;
-        e.byteSize = sizeof(VstMidiEvent);
-        e.deltaFrames = frame;
-        e.midiData[0] = static_cast<char>(status);
-        e.midiData[1] = static_cast<char>(data1);
-        e.midiData[2] = static_cast<char>(data2);
-        midiEvents.push_back(e);
+    EventList& midi(int frame, int status, int data1, int data2) {
+        vsthost::EventList::midi(frame, status, data1, data2);
         return *this;
     }
     EventList& noteOn(int frame, int note, int velocity) { return midi(frame, 0x90, note, velocity); }
     EventList& noteOff(int frame, int note) { return midi(frame, 0x80, note, 0); }
     EventList& pedal(int frame, bool down) { return midi(frame, 0xB0, 64, down ? 127 : 0); }
-
-    VstEvents* get() {
-        storage.assign(sizeof(VstEvents) + sizeof(VstEvent*) * midiEvents.size(), 0);
-        auto* events = reinterpret_cast<VstEvents*>(storage.data());
-        events->numEvents = static_cast<VstInt32>(midiEvents.size());
-        for (std::size_t i = 0; i < midiEvents.size(); ++i)
-            events->events[i] = reinterpret_cast<VstEvent*>(&midiEvents[i]);
-        return events;
-    }
     void sendTo(pelmar& plugin) {
         plugin.processEvents(get());
-        midiEvents.clear();
+        clear();
     }
-
-private:
-    std::vector<VstMidiEvent> midiEvents;
-    std::vector<unsigned char> storage;
 };
 
 struct Stereo {
