@@ -3,6 +3,7 @@
 // rendered by the workers, mixed, scaled by the volume and limited.
 #include <algorithm>
 
+#include "engine/kernel_paths.h"
 #include "engine/voice_job.h"
 #include "host/pelmar.h"
 #include "host/shared_value.h"
@@ -59,14 +60,15 @@ void pelmar::processReplacing(float**, float** outputs, VstInt32 sampleFrames) {
 void pelmar::forceProcess(float* left, float* right, long frames) {
     const int n = threads->nb();
     const auto count = static_cast<std::int32_t>(frames);
+    const KernelFunction kernel = selectedKernel();
     VoiceJob jobs[kMaxWorkers];
     if (n == 1) {
         jobs[0] = VoiceJob{0, 1, this, mixBuf[0][0], mixBuf[0][1], count};
-        pelmar_process(&jobs[0]);
+        kernel(&jobs[0]);
     } else {
         for (int t = 0; t < n; ++t) {
             jobs[t] = VoiceJob{t, n, this, mixBuf[t][0], mixBuf[t][1], count};
-            threads->set(t, pelmar_process, &jobs[t]);
+            threads->set(t, kernel, &jobs[t]);
         }
         threads->sync();
     }

@@ -1,0 +1,45 @@
+// The vector kernel for processors with AVX2: eight lanes. This file alone is
+// compiled with -mavx2 (see CMakeLists.txt); it runs only where the processor
+// reports AVX2.
+#include <immintrin.h>
+
+#include "engine/kernel_paths.h"
+#include "engine/kernel_simd.h"
+
+namespace {
+// Lane masks for partial loads and stores: kLaneMask + 8 - n enables n lanes.
+alignas(32) const int kLaneMask[16] = {-1, -1, -1, -1, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0};
+
+struct Avx2Lanes {
+    using R = __m256;
+    static constexpr int kWidth = 8;
+    static __m256i mask(int n) {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kLaneMask + kWidth - n));
+    }
+    static R load(const float* p) { return _mm256_loadu_ps(p); }
+    static void store(float* p, R v) { _mm256_storeu_ps(p, v); }
+    // Masked lanes read as 0 without touching memory, and are never stored.
+    static R loadPart(const float* p, int n) { return _mm256_maskload_ps(p, mask(n)); }
+    static void storePart(float* p, R v, int n) { _mm256_maskstore_ps(p, mask(n), v); }
+    static R set1(float x) { return _mm256_set1_ps(x); }
+    static R add(R a, R b) { return _mm256_add_ps(a, b); }
+    static R sub(R a, R b) { return _mm256_sub_ps(a, b); }
+    static R mul(R a, R b) { return _mm256_mul_ps(a, b); }
+    static R abs(R a) { return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), a); }
+    // a > peak ? a : peak, lane by lane: a NaN never becomes the peak.
+    static R maxKeepingPeak(R a, R peak) { return _mm256_max_ps(a, peak); }
+    static R addAtLane(R a, int lane, float x) {
+        alignas(32) float t[kWidth] = {-0.0f, -0.0f, -0.0f, -0.0f, -0.0f, -0.0f, -0.0f, -0.0f};
+        t[lane] = x;
+        return _mm256_add_ps(a, _mm256_load_ps(t));
+    }
+    static float reduceMax(R v) {
+        __m128 m = _mm_max_ps(_mm256_castps256_ps128(v), _mm256_extractf128_ps(v, 1));
+        m = _mm_max_ps(m, _mm_movehl_ps(m, m));
+        m = _mm_max_ss(m, _mm_shuffle_ps(m, m, 1));
+        return _mm_cvtss_f32(m);
+    }
+};
+}  // namespace
+
+void pelmar_process_avx2(void* job) { runVectorKernel<Avx2Lanes>(job); }

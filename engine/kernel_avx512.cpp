@@ -1,0 +1,47 @@
+// The vector kernel for processors with AVX-512: sixteen lanes, with masked
+// loads and stores for the last points of a string. This file alone is
+// compiled with -mavx512f (see CMakeLists.txt); it runs only where the
+// processor reports AVX-512F.
+// GCC 12 warns about the deliberately undefined pass-through operand inside
+// its own AVX-512 intrinsics; nothing here reads an uninitialised value.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+
+#include "engine/kernel_paths.h"
+#include "engine/kernel_simd.h"
+
+namespace {
+struct Avx512Lanes {
+    using R = __m512;
+    static constexpr int kWidth = 16;
+    static __mmask16 mask(int n) { return static_cast<__mmask16>((1u << n) - 1u); }
+    static R load(const float* p) { return _mm512_loadu_ps(p); }
+    static void store(float* p, R v) { _mm512_storeu_ps(p, v); }
+    // Masked lanes read as 0 without touching memory, and are never stored.
+    static R loadPart(const float* p, int n) { return _mm512_maskz_loadu_ps(mask(n), p); }
+    static void storePart(float* p, R v, int n) { _mm512_mask_storeu_ps(p, mask(n), v); }
+    static R set1(float x) { return _mm512_set1_ps(x); }
+    static R add(R a, R b) { return _mm512_add_ps(a, b); }
+    static R sub(R a, R b) { return _mm512_sub_ps(a, b); }
+    static R mul(R a, R b) { return _mm512_mul_ps(a, b); }
+    static R abs(R a) {
+        return _mm512_castsi512_ps(_mm512_and_epi32(_mm512_castps_si512(a), _mm512_set1_epi32(0x7FFFFFFF)));
+    }
+    // a > peak ? a : peak, lane by lane: a NaN never becomes the peak.
+    static R maxKeepingPeak(R a, R peak) { return _mm512_max_ps(a, peak); }
+    // Only the hammer's lane is added to; the others keep their bits.
+    static R addAtLane(R a, int lane, float x) {
+        return _mm512_mask_add_ps(a, static_cast<__mmask16>(1u << lane), a, _mm512_set1_ps(x));
+    }
+    static float reduceMax(R v) {
+        __m256 h = _mm256_max_ps(_mm512_castps512_ps256(v),
+                                 _mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(v), 1)));
+        __m128 m = _mm_max_ps(_mm256_castps256_ps128(h), _mm256_extractf128_ps(h, 1));
+        m = _mm_max_ps(m, _mm_movehl_ps(m, m));
+        m = _mm_max_ss(m, _mm_shuffle_ps(m, m, 1));
+        return _mm_cvtss_f32(m);
+    }
+};
+}  // namespace
+
+void pelmar_process_avx512(void* job) { runVectorKernel<Avx512Lanes>(job); }

@@ -1,0 +1,46 @@
+// The vector kernel for any x86-64 processor: four lanes of SSE2.
+#include <emmintrin.h>
+
+#include "engine/kernel_paths.h"
+#include "engine/kernel_simd.h"
+
+namespace {
+struct Sse2Lanes {
+    using R = __m128;
+    static constexpr int kWidth = 4;
+    static R load(const float* p) { return _mm_loadu_ps(p); }
+    static void store(float* p, R v) { _mm_storeu_ps(p, v); }
+    // Lanes from n on read as 0 and are never stored.
+    static R loadPart(const float* p, int n) {
+        alignas(16) float t[kWidth] = {0.0f, 0.0f, 0.0f, 0.0f};
+        for (int i = 0; i < n; ++i) t[i] = p[i];
+        return _mm_load_ps(t);
+    }
+    static void storePart(float* p, R v, int n) {
+        alignas(16) float t[kWidth];
+        _mm_store_ps(t, v);
+        for (int i = 0; i < n; ++i) p[i] = t[i];
+    }
+    static R set1(float x) { return _mm_set1_ps(x); }
+    static R add(R a, R b) { return _mm_add_ps(a, b); }
+    static R sub(R a, R b) { return _mm_sub_ps(a, b); }
+    static R mul(R a, R b) { return _mm_mul_ps(a, b); }
+    static R abs(R a) { return _mm_andnot_ps(_mm_set1_ps(-0.0f), a); }
+    // a > peak ? a : peak, lane by lane: a NaN never becomes the peak.
+    static R maxKeepingPeak(R a, R peak) { return _mm_max_ps(a, peak); }
+    static R addAtLane(R a, int lane, float x) {
+        alignas(16) float t[kWidth] = {-0.0f, -0.0f, -0.0f, -0.0f};
+        t[lane] = x;
+        return _mm_add_ps(a, _mm_load_ps(t));
+    }
+    static float reduceMax(R v) {
+        alignas(16) float t[kWidth];
+        _mm_store_ps(t, v);
+        float m = t[0];
+        for (int i = 1; i < kWidth; ++i) m = t[i] > m ? t[i] : m;
+        return m;
+    }
+};
+}  // namespace
+
+void pelmar_process_baseline(void* job) { runVectorKernel<Sse2Lanes>(job); }

@@ -1,0 +1,23 @@
+// The string kernel comes in several builds that all produce the same bits:
+// the plain reference, and vector builds for the instruction sets a processor
+// may have. The best one the processor supports is chosen at first use; tests
+// pick each available one in turn and compare it with the reference.
+#pragma once
+
+enum class KernelPath { Reference, Baseline, Avx2, Avx512 };
+
+using KernelFunction = void (*)(void* job);
+
+bool kernelPathAvailable(KernelPath path);
+KernelPath bestKernelPath();
+// Switches every plug-in in the process to `path`; false (and no change) when
+// this processor cannot run it.
+bool selectKernelPath(KernelPath path);
+KernelPath selectedKernelPath();
+KernelFunction selectedKernel();
+
+// The vector builds, each in a translation unit of its own compiled for its
+// instruction set; call only those that kernelPathAvailable allows.
+void pelmar_process_baseline(void* job);
+void pelmar_process_avx2(void* job);
+void pelmar_process_avx512(void* job);

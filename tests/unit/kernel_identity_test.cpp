@@ -1,0 +1,219 @@
+// Every vector build of the string kernel that this processor can run must
+// give the reference kernel's output to the bit: long renders with many keys,
+// the pedal, strikes and releases inside blocks, several parameter sets,
+// block sizes and worker counts, and keys falling silent at the same sample.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "engine/kernel_paths.h"
+#include "engine/voice_job.h"
+#include "support/plugin_fixture.h"
+
+namespace {
+
+// Puts back the process's kernel choice when a test ends.
+struct KernelChoice {
+    KernelPath saved = selectedKernelPath();
+    ~KernelChoice() { selectKernelPath(saved); }
+};
+
+const char* pathName(KernelPath path) {
+    switch (path) {
+        case KernelPath::Reference:
+            return "reference";
+        case KernelPath::Baseline:
+            return "baseline";
+        case KernelPath::Avx2:
+            return "avx2";
+        case KernelPath::Avx512:
+            return "avx512";
+    }
+    return "?";
+}
+
+std::vector<KernelPath> vectorPaths() {
+    std::vector<KernelPath> paths;
+    for (KernelPath path : {KernelPath::Baseline, KernelPath::Avx2, KernelPath::Avx512})
+        if (kernelPathAvailable(path)) paths.push_back(path);
+    return paths;
+}
+
+// A small deterministic generator for parameter sets and event times.
+struct Lcg {
+    std::uint32_t state;
+    std::uint32_t next() { return state = state * 1664525u + 1013904223u; }
+    float unit() { return static_cast<float>(next() >> 8) / 16777216.0f; }
+    int below(int n) { return static_cast<int>(next() % static_cast<std::uint32_t>(n)); }
+};
+
+// Parameter set `seed` (0: the factory program) with per-key offsets.
+void applyParameterSet(pelmar& p, std::uint32_t seed) {
+    if (seed == 0) return;
+    Lcg lcg{seed};
+    Program& program = p.currentProgram();
+    for (int j = 2; j < kNumParams; ++j) {
+        for (int k = 0; k < kNumKeys; ++k) program.keyOffset[j][k] = static_cast<std::int8_t>(lcg.below(255) - 127);
+        p.setParameter(indexToTag(j), lcg.unit());
+    }
+    p.setParameter(indexToTag(kVolume), 0.2f);  // little clipping: the sums stay visible
+}
+
+struct MidiAt {
+    int frame;
+    unsigned char status, data1, data2;
+};
+
+// Pedal down, keys struck all over the keyboard at odd frames (several in
+// one block), some released and struck again, the pedal lifted midway.
+std::vector<MidiAt> scene(int frames, std::uint32_t seed) {
+    Lcg lcg{seed * 7919u + 3u};
+    std::vector<MidiAt> events{{0, 0xB0, 64, 127}};
+    for (int key = 0; key < kNumKeys; key += 1 + lcg.below(3))
+        events.push_back({lcg.below(frames / 3), 0x90, static_cast<unsigned char>(key + 21),
+                          static_cast<unsigned char>(20 + lcg.below(108))});
+    for (int i = 0; i < 12; ++i) {
+        const int key = lcg.below(kNumKeys);
+        const int at = frames / 3 + lcg.below(frames / 2);
+        events.push_back({at, 0x80, static_cast<unsigned char>(key + 21), 0});
+        events.push_back({at + 1 + lcg.below(300), 0x90, static_cast<unsigned char>(key + 21), 127});
+    }
+    events.push_back({frames / 2 + 17, 0xB0, 64, 0});
+    // With the pedal up, released keys die away and leave the computation.
+    for (int key = 0; key < kNumKeys; key += 2)
+        events.push_back({frames / 2 + 20 + lcg.below(frames / 4), 0x80, static_cast<unsigned char>(key + 21), 0});
+    return events;
+}
+
+struct Capture {
+    std::vector<float> left, right;
+    std::vector<std::uint8_t> activity;  // keyActive after every block
+    std::vector<float> strings;          // final positions and velocities
+};
+
+Capture render(KernelPath path, std::uint32_t seed, int frames, int block, int workers) {
+    EXPECT_TRUE(selectKernelPath(path));
+    auto p = testplug::make(workers);
+    applyParameterSet(*p, seed);
+    // Released keys die away within the scene, so keys leave the computation.
+    p->parameterProcess();
+    for (int k = 0; k < kNumKeys; ++k) p->dampRelease[k] = p->dampRelease[k] + 0.004f;
+    const std::vector<MidiAt> events = scene(frames, seed);
+    Capture c;
+    std::vector<float> l(static_cast<std::size_t>(block)), r(static_cast<std::size_t>(block));
+    for (int start = 0; start < frames; start += block) {
+        testplug::EventList list;
+        for (const MidiAt& e : events)
+            if (e.frame >= start && e.frame < start + block) list.midi(e.frame - start, e.status, e.data1, e.data2);
+        list.sendTo(*p);
+        float* outputs[2] = {l.data(), r.data()};
+        p->processReplacing(nullptr, outputs, block);
+        c.left.insert(c.left.end(), l.begin(), l.end());
+        c.right.insert(c.right.end(), r.begin(), r.end());
+        c.activity.insert(c.activity.end(), p->keyActive, p->keyActive + kNumKeys);
+    }
+    const float* pos = &p->stringPos[0][0][0];
+    const float* vel = &p->stringVel[0][0][0];
+    c.strings.assign(pos, pos + sizeof(p->stringPos) / sizeof(float));
+    c.strings.insert(c.strings.end(), vel, vel + sizeof(p->stringVel) / sizeof(float));
+    return c;
+}
+
+// Index of the first element whose bits differ, or -1.
+long firstDifference(const std::vector<float>& a, const std::vector<float>& b) {
+    if (a.size() != b.size()) return 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::memcmp(&a[i], &b[i], sizeof(float)) != 0) return static_cast<long>(i);
+    return -1;
+}
+
+TEST(KernelIdentity, BestPathIsChosenByDefaultAndReferenceIsAlwaysThere) {
+    EXPECT_TRUE(kernelPathAvailable(KernelPath::Reference));
+    EXPECT_TRUE(kernelPathAvailable(KernelPath::Baseline));
+    EXPECT_TRUE(kernelPathAvailable(bestKernelPath()));
+    KernelChoice keep;
+    EXPECT_TRUE(selectKernelPath(KernelPath::Reference));
+    EXPECT_EQ(selectedKernel(), &pelmar_process);
+    for (KernelPath path : vectorPaths()) {
+        EXPECT_TRUE(selectKernelPath(path));
+        EXPECT_EQ(selectedKernelPath(), path);
+    }
+}
+
+TEST(KernelIdentity, LongRendersMatchTheReferenceBitForBit) {
+    KernelChoice keep;
+    struct Setting {
+        std::uint32_t seed;
+        int block, workers;
+    };
+    // Block sizes that cut strings' vector blocks and strikes differently,
+    // and worker counts that deal the keys differently.
+    const Setting settings[] = {{0, 64, 1}, {11, 512, 2}, {29, 333, 3}, {47, 1, 2}};
+    for (const Setting& s : settings) {
+        const int frames = s.block == 1 ? 3000 : 20000;
+        const Capture reference = render(KernelPath::Reference, s.seed, frames, s.block, s.workers);
+        bool silenced = false;
+        for (std::size_t i = kNumKeys; i < reference.activity.size(); ++i)
+            silenced |= reference.activity[i - kNumKeys] && !reference.activity[i];
+        if (s.block != 1) {
+            EXPECT_TRUE(silenced) << "the scene lets keys fall silent, seed " << s.seed;
+        }
+        for (KernelPath path : vectorPaths()) {
+            SCOPED_TRACE(testing::Message() << pathName(path) << " seed " << s.seed << " block " << s.block
+                                            << " workers " << s.workers);
+            const Capture fast = render(path, s.seed, frames, s.block, s.workers);
+            EXPECT_EQ(firstDifference(reference.left, fast.left), -1);
+            EXPECT_EQ(firstDifference(reference.right, fast.right), -1);
+            EXPECT_EQ(firstDifference(reference.strings, fast.strings), -1);
+            EXPECT_TRUE(reference.activity == fast.activity);
+        }
+    }
+}
+
+// Kernel jobs run directly, one sample at a time: the vector builds must
+// silence each key at the very sample the reference does, give the same
+// pickup sums, and leave the same strike counters, for any dealing of keys.
+TEST(KernelIdentity, KeysFallSilentAtTheSameSample) {
+    KernelChoice keep;
+    auto prepare = [] {
+        auto p = testplug::make(1);
+        applyParameterSet(*p, 5);
+        testplug::EventList list;
+        for (int key = 0; key < kNumKeys; key += 2) list.noteOn(0, key + 21, 30 + key);
+        list.sendTo(*p);
+        testplug::render(*p, 64, 64);
+        for (int k = 0; k < kNumKeys; ++k) p->damping[k] = 0.002f + 0.0005f * static_cast<float>(k % 7);
+        return p;
+    };
+    for (KernelPath path : vectorPaths()) {
+        SCOPED_TRACE(pathName(path));
+        auto reference = prepare();
+        auto fast = prepare();
+        const KernelFunction fastKernel = (selectKernelPath(path), selectedKernel());
+        const int steps[] = {1, 2, 3, 1, 7};
+        int silencedFrames = 0;
+        for (int round = 0; round < 4000; ++round) {
+            const int frames = steps[round % 5];
+            for (int firstKey : {0, 1, 2}) {
+                float refL[8], refR[8], fastL[8], fastR[8];
+                VoiceJob a{firstKey, 3, reference.get(), refL, refR, frames};
+                VoiceJob b{firstKey, 3, fast.get(), fastL, fastR, frames};
+                const std::vector<std::uint8_t> before(reference->keyActive, reference->keyActive + kNumKeys);
+                pelmar_process(&a);
+                fastKernel(&b);
+                ASSERT_EQ(std::memcmp(refL, fastL, sizeof(float) * frames), 0) << round;
+                ASSERT_EQ(std::memcmp(refR, fastR, sizeof(float) * frames), 0) << round;
+                ASSERT_EQ(std::memcmp(reference->keyActive, fast->keyActive, kNumKeys), 0) << round;
+                ASSERT_EQ(std::memcmp(reference->forceCount, fast->forceCount, sizeof(fast->forceCount)), 0) << round;
+                if (frames == 1 && std::memcmp(before.data(), reference->keyActive, kNumKeys) != 0) ++silencedFrames;
+            }
+        }
+        EXPECT_GT(silencedFrames, 5) << "keys fell silent during single-sample jobs";
+        EXPECT_EQ(std::memcmp(reference->stringPos, fast->stringPos, sizeof(fast->stringPos)), 0);
+        EXPECT_EQ(std::memcmp(reference->stringVel, fast->stringVel, sizeof(fast->stringVel)), 0);
+    }
+}
+
+}  // namespace
