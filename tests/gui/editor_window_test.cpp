@@ -10,6 +10,7 @@
 #include <cstring>
 #include <thread>
 
+#include "editor/pmgui.h"
 #include "support/hosted_editor.h"
 
 namespace {
@@ -112,6 +113,22 @@ TEST_F(EditorWindow, SlidersSetTheParameterInTheChunkWithEditTrafficButNoAutomat
     // A drag follows the pointer; past the end it stops at 1.
     editor.drag({{sliderX(0.2f), rowY(0)}, {sliderX(0.6f), rowY(0)}, {300, rowY(0)}});
     EXPECT_FLOAT_EQ(editor.program().param[kVolume], 1.0f);
+}
+
+TEST_F(EditorWindow, KeysReachTheClickedSliderAndOtherKeysAreLeftToTheHost) {
+    HostedEditor editor(host);
+    constexpr VstIntPtr kRight = 13;  // VKEY_RIGHT
+    EXPECT_EQ(editor.plugin().dispatch(effEditKeyDown, 0, kRight), 0);  // no window yet
+    EXPECT_EQ(editor.plugin().dispatch(effSetEditKnobMode, 0, 2), 1);
+    ASSERT_EQ(editor.openAt(0, 0), 1);
+
+    editor.click(sliderX(0.5f), rowY(1));
+    const float clicked = editor.program().param[kTranspose];
+    EXPECT_EQ(editor.plugin().dispatch(effEditKeyDown, 0, kRight), 1);
+    EXPECT_NEAR(editor.program().param[kTranspose], clicked + 0.05f, 1e-6f);
+    EXPECT_EQ(editor.plugin().dispatch(effEditKeyUp, 0, kRight), 0);
+    EXPECT_EQ(editor.plugin().dispatch(effEditKeyDown, 'a', 0), 0);
+    EXPECT_NEAR(editor.program().param[kTranspose], clicked + 0.05f, 1e-6f);
 }
 
 TEST_F(EditorWindow, PaintingTheSustainBarsChangesExactlyTheBrushedOffsets) {
@@ -297,6 +314,48 @@ TEST_F(EditorWindow, ReopeningComesBackOnPageZeroAndLeavesNothingBehind) {
     }
     EXPECT_EQ(guitest::threadCount(), threads);
     EXPECT_EQ(guitest::openFileCount(), files);
+}
+
+TEST_F(EditorWindow, HostClosingThePluginWithTheWindowOpenLeavesNothingBehind) {
+    const int threads = guitest::threadCount();
+    const int files = guitest::openFileCount();
+    {
+        HostedEditor editor(host);
+        ASSERT_EQ(editor.openAt(0, 0), 1);
+        editor.click(tabX(1), kTabY);
+        editor.plugin().close();  // no effEditClose first
+    }
+    EXPECT_EQ(guitest::threadCount(), threads);
+    EXPECT_EQ(guitest::openFileCount(), files);
+}
+
+TEST_F(EditorWindow, ValueLabelsShowTruncatedPercentsCentredForTransposeAndTuning) {
+    HostedEditor editor(host);
+    ASSERT_EQ(editor.openAt(0, 0), 1);
+    // Value labels of one program, read back as pixels, for chunk values.
+    auto labelsFor = [&](float volume, float transpose) {
+        Program program = editor.program();
+        program.param[kVolume] = volume;
+        program.param[kTranspose] = transpose;
+        editor.plugin().dispatch(effSetChunk, 1, sizeof program, &program);
+        editor.idle();
+        return std::make_pair(editor.pixels(266, 36, 296, 53), editor.pixels(266, 59, 296, 76));
+    };
+    const auto [volume50, transpose0] = labelsFor(0.5f, 0.5f);
+    const auto [volume0, transposeMinus50] = labelsFor(0.0f, 0.0f);
+    EXPECT_EQ(labelsFor(0.0f, 0.5f).second, transpose0);          // transpose 0.5 shows what volume 0 shows
+    EXPECT_EQ(volume0, transpose0);
+    EXPECT_EQ(labelsFor(0.5f, 1.0f).second, volume50);             // transpose 1 shows "50", like volume 0.5
+    EXPECT_EQ(labelsFor(0.999f, 0.0f).first, labelsFor(0.99f, 0.0f).first);  // "99": truncated, not rounded
+    EXPECT_NE(labelsFor(0.999f, 0.0f).first, labelsFor(1.0f, 0.0f).first);
+    EXPECT_NE(transposeMinus50, transpose0);
+
+    // Whatever floats a chunk carries, the labels show a number and the window lives on.
+    EXPECT_EQ(pmgui::valueNumber(0x00, std::nanf("")), 0);
+    EXPECT_EQ(pmgui::valueNumber(0x01, 1e30f), 1000000 - 50);
+    EXPECT_EQ(pmgui::valueNumber(0x10, -1e30f), -1000000 - 50);
+    labelsFor(std::nanf(""), 1e30f);
+    EXPECT_EQ(editor.pixel(10, 40), kBackground);
 }
 
 TEST_F(EditorWindow, TwoEditorsOpenAtOnceEachDriveTheirOwnPlugin) {

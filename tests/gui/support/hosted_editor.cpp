@@ -50,7 +50,7 @@ VstIntPtr HostedEditor::openAt(int x, int y) {
 
 void HostedEditor::close() {
     if (!parentWindow) return;
-    instance.dispatch(effEditClose);
+    if (instance.effect()) instance.dispatch(effEditClose);
     host.destroy(parentWindow);
     parentWindow = 0;
 }
