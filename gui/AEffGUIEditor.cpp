@@ -24,6 +24,11 @@ bool AEffGUIEditor::getRect(ERect** r) {
 }
 
 bool AEffGUIEditor::open(void* ptr) {
+    // A second open without a close replaces the window instead of leaking it.
+    if (frame) {
+        frame->forget();
+        frame = nullptr;
+    }
     AEffEditor::open(ptr);
     // The subclass reads every value afresh while it builds the window.
     discardQueuedParameters();

@@ -185,6 +185,37 @@ TEST_F(X11Editor, KeyboardDragKeepsOnlyTheNewestMotionOfABurst) {
     EXPECT_LT(e.changes.size(), 10u) << "a burst of motion is handled as its newest event";
 }
 
+TEST_F(X11Editor, ExposedAreasAreRedrawn) {
+    xcb_window_t parent;
+    auto editor = openAt(0, 0, &parent);
+    ASSERT_TRUE(showsPixel(*editor, 11, 11, kRed));
+    xcb_unmap_window(host.xcb(), parent);
+    host.sync();
+    xcb_map_window(host.xcb(), parent);
+    host.sync();
+    EXPECT_NE(host.pixel(editor->getFrame()->getWindowId(), 11, 11), kRed) << "the server kept no copy";
+    EXPECT_TRUE(showsPixel(*editor, 11, 11, kRed));
+    EXPECT_TRUE(showsPixel(*editor, 5, 50, kBackground));
+}
+
+TEST_F(X11Editor, HostKeyRequestsGoToTheFocusedControl) {
+    auto editor = openAt(0, 0);
+    VstKeyCode left{0, VKEY_LEFT, 0};
+    EXPECT_FALSE(editor->onKeyDown(left)) << "nothing focused: the host keeps its key";
+    host.click(120, 15);
+    ASSERT_TRUE(guitest::XTestHost::idleUntil(*editor, [&] { return editor->changes.size() == 1; }));
+    float clicked = editor->slider->getValue();
+    EXPECT_TRUE(editor->onKeyDown(left));
+    EXPECT_NEAR(editor->slider->getValue(), clicked - 0.05f, 1e-6);
+    VstKeyCode space{' ', VKEY_SPACE, 0};
+    EXPECT_FALSE(editor->onKeyDown(space));
+    EXPECT_FALSE(editor->onKeyUp(left));
+    // Opening again without a close replaces the window.
+    xcb_window_t parent = host.makeParent(0, 0, kWidth, kHeight);
+    ASSERT_TRUE(editor->open(asParent(parent)));
+    EXPECT_TRUE(showsPixel(*editor, 11, 11, kRed));
+}
+
 TEST_F(X11Editor, SeveralEditorsWorkSideBySide) {
     auto first = openAt(0, 0);
     auto second = openAt(300, 200);
