@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <thread>
@@ -376,6 +377,56 @@ TEST_F(EditorWindow, TwoEditorsOpenAtOnceEachDriveTheirOwnPlugin) {
     left.close();
     right.click(sliderX(1.0f), rowY(1));
     EXPECT_FLOAT_EQ(right.program().param[kSharpness], 1.0f);
+}
+
+// A host that runs the editor's idle from inside its begin/end-edit
+// callbacks, as some hosts do.
+AEffect* reentrantEffect = nullptr;
+int reentrantEdits = 0;
+VstIntPtr VSTCALLBACK reentrantHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+    if (opcode == audioMasterVersion) return 2400;
+    if ((opcode == audioMasterBeginEdit || opcode == audioMasterEndEdit) && reentrantEffect) {
+        ++reentrantEdits;
+        reentrantEffect->dispatcher(reentrantEffect, effEditIdle, 0, 0, nullptr, 0.0f);
+    }
+    return 0;
+}
+
+TEST_F(EditorWindow, IdleCalledFromInsideAnEditCallbackWaitsForTheOuterIdle) {
+    vsthost::PluginLibrary library(PELMAR_PLUGIN_PATH);
+    AEffect* effect = library.entry()(reentrantHost);
+    ASSERT_NE(effect, nullptr);
+    auto dispatch = [&](VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr) {
+        return effect->dispatcher(effect, opcode, index, value, ptr, 0.0f);
+    };
+    dispatch(effOpen);
+    const xcb_window_t parent = host.makeParent(0, 0, 616, 404);
+    ASSERT_EQ(dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(std::uintptr_t{parent})), 1);
+    reentrantEffect = effect;
+    reentrantEdits = 0;
+    auto idle = [&] {
+        for (int i = 0; i < 10; ++i) {
+            dispatch(effEditIdle);
+            std::this_thread::sleep_for(std::chrono::milliseconds(4));
+        }
+    };
+    idle();
+    // Press, drag and release all wait for one idle: the release lands on 1.
+    host.moveTo(sliderX(0.2f), rowY(1));
+    host.button(1, true);
+    host.moveTo(sliderX(0.5f), rowY(1));
+    host.moveTo(sliderX(1.0f), rowY(1));
+    host.button(1, false);
+    host.sync();
+    idle();
+    void* data = nullptr;
+    ASSERT_EQ(dispatch(effGetChunk, 1, 0, &data), static_cast<VstIntPtr>(sizeof(Program)));
+    EXPECT_FLOAT_EQ(static_cast<const Program*>(data)->param[kTranspose], 1.0f);
+    EXPECT_EQ(reentrantEdits, 2);
+    reentrantEffect = nullptr;
+    dispatch(effEditClose);
+    dispatch(effClose);
+    host.destroy(parent);
 }
 
 }  // namespace
