@@ -5,10 +5,16 @@
 
 #include "editor/helpDoc.h"
 #include "gui/CBitmap.h"
+#include "host/shared_value.h"
 
 namespace {
 
 constexpr int kKeys = 88;
+
+// The offsets live in the plug-in's program, which the audio thread reads
+// while the page edits it.
+std::int8_t offsetAt(const std::int8_t* row, int k) { return loadShared(row[k]); }
+void setOffset(std::int8_t* row, int k, int value) { storeShared(row[k], static_cast<std::int8_t>(value)); }
 constexpr int kColumn = 7;  // pixels per key, the bar being 6 wide
 constexpr int kBarWidth = 6;
 constexpr int kMaxOffset = 127;
@@ -76,7 +82,7 @@ void multiSlider::draw(CDrawContext* context) {
         if (pBackground) pBackground->draw(context, size, CPoint(0, 0));
         for (int k = 0; k < kKeys; ++k) {
             context->setFillColor(isBlackKey(k) ? kBlackKeyBar : kWhiteKeyBar);
-            int h = barHeight(offsets[k]);
+            int h = barHeight(offsetAt(offsets, k));
             CCoord left = size.left + kColumn * k;
             context->fillRect(CRect(left, size.bottom - h, left + kBarWidth, size.bottom));
         }
@@ -89,15 +95,15 @@ void multiSlider::paint(const CPoint& where, const long& buttons) {
     if (k >= 0 && k < kKeys) {
         int v = valueAt(where.v - size.top);
         if (buttons & kShift) {
-            offsets[k] = static_cast<std::int8_t>(clampOffset(v));
+            setOffset(offsets, k, clampOffset(v));
         } else {
             for (int d = -5; d <= 5; ++d) {
                 int key = k + d;
                 if (key < 0 || key >= kKeys) continue;
-                int old = offsets[key];
+                int old = offsetAt(offsets, key);
                 float w = kBrush[d < 0 ? -d : d];
                 auto brushed = static_cast<int>(static_cast<float>(old) + static_cast<float>(v - old) * w);
-                offsets[key] = static_cast<std::int8_t>(clampOffset(brushed));
+                setOffset(offsets, key, clampOffset(brushed));
             }
         }
     }
@@ -129,27 +135,27 @@ void multiSlider::action(int index) {
     if (!offsets) return;
     switch (index) {
         case 0:
-            for (int k = 0; k < kKeys; ++k) offsets[k] = 0;
+            for (int k = 0; k < kKeys; ++k) setOffset(offsets, k, 0);
             break;
         case 1:
-            for (int k = 0; k < kKeys; ++k) offsets[k] = static_cast<std::int8_t>(clampOffset(offsets[k] + 4));
+            for (int k = 0; k < kKeys; ++k) setOffset(offsets, k, clampOffset(offsetAt(offsets, k) + 4));
             break;
         case 2:
-            for (int k = 0; k < kKeys; ++k) offsets[k] = static_cast<std::int8_t>(clampOffset(offsets[k] - 4));
+            for (int k = 0; k < kKeys; ++k) setOffset(offsets, k, clampOffset(offsetAt(offsets, k) - 4));
             break;
         case 3:
             for (int k = 0; k < kKeys; ++k) {
-                int o = offsets[k];
+                int o = offsetAt(offsets, k);
                 if (o > 0)
                     o = o + 1 + floorDiv16(o);
                 else if (o < 0)
                     o = o - floorDiv16(-o) - 1;
-                offsets[k] = static_cast<std::int8_t>(clampOffset(o));
+                setOffset(offsets, k, clampOffset(o));
             }
             break;
         case 4:
             for (int k = 0; k < kKeys; ++k)
-                offsets[k] = static_cast<std::int8_t>(clampOffset(static_cast<int>(offsets[k] * 0.9f)));
+                setOffset(offsets, k, clampOffset(static_cast<int>(offsetAt(offsets, k) * 0.9f)));
             break;
         case 5: {
             // Advance the shared generator by 88 steps in one atomic update,
@@ -164,13 +170,13 @@ void multiSlider::action(int index) {
                     added[k] = r % 9 - 4;
                 }
             } while (!randomState.compare_exchange_weak(start, r, std::memory_order_relaxed));
-            for (int k = 0; k < kKeys; ++k) offsets[k] = static_cast<std::int8_t>(clampOffset(offsets[k] + added[k]));
+            for (int k = 0; k < kKeys; ++k) setOffset(offsets, k, clampOffset(offsetAt(offsets, k) + added[k]));
             break;
         }
         case 6: {
             std::int8_t old[kKeys];
-            std::memcpy(old, offsets, sizeof(old));
-            for (int k = 1; k < kKeys - 1; ++k) offsets[k] = static_cast<std::int8_t>((old[k - 1] + old[k] + old[k + 1]) / 3);
+            for (int k = 0; k < kKeys; ++k) old[k] = offsetAt(offsets, k);
+            for (int k = 1; k < kKeys - 1; ++k) setOffset(offsets, k, (old[k - 1] + old[k] + old[k + 1]) / 3);
             break;
         }
         default:

@@ -249,6 +249,33 @@ TEST_F(EditorWindow, MidiVolumeFromTheAudioThreadReachesTheWindowInIdle) {
     EXPECT_TRUE(editor.idleUntil([&] { return editor.pixels(131, 36, 297, 54) != volumeRow; }));
 }
 
+TEST_F(EditorWindow, PaintingWhileTheAudioThreadRendersKeepsEveryStroke) {
+    HostedEditor editor(host);
+    ASSERT_EQ(editor.openAt(0, 0), 1);
+    editor.click(tabX(1), kTabY);
+    editor.click(kLabelX, rowY(2));  // "sustain"
+    Program expected = editor.program();
+
+    std::atomic<bool> stop{false};
+    std::thread audio([&] {
+        std::vector<float> left(256), right(256);
+        while (!stop.load()) editor.plugin().process(left.data(), right.data(), 256);
+    });
+    editor.click(kKey40X, kKey40Y);
+    editor.click(actionX(1), kActionY);  // "+"
+    editor.click(actionX(6), kActionY);  // "S"
+    stop = true;
+    audio.join();
+
+    brushAtKey40(expected.keyOffset[kSustain]);
+    std::int8_t* row = expected.keyOffset[kSustain];
+    for (int k = 0; k < kNumKeys; ++k) row[k] = static_cast<std::int8_t>(std::min(row[k] + 4, 127));
+    std::int8_t old[kNumKeys];
+    std::memcpy(old, row, sizeof old);
+    for (int k = 1; k < kNumKeys - 1; ++k) row[k] = static_cast<std::int8_t>((old[k - 1] + old[k] + old[k + 1]) / 3);
+    EXPECT_TRUE(same(editor.program(), expected));
+}
+
 TEST_F(EditorWindow, HelpModeExplainsWhatIsTouchedWhileControlsKeepWorking) {
     HostedEditor editor(host);
     ASSERT_EQ(editor.openAt(0, 0), 1);
