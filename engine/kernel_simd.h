@@ -16,12 +16,15 @@
 // copy built for its own instruction set.
 #pragma once
 
+#include <cstring>
+
 #include "engine/voice_job.h"
 #include "host/pelmar.h"
 
 namespace {
 
 constexpr int kScratchPoints = kMaxPoints + 16;  // one row of link forces, with room for a vector
+constexpr int kPrivateCopyFrames = 8;  // shorter runs work on the shared arrays in place
 
 // Link forces F(0..N-1) of one string, from the positions and velocities of
 // the last sample.
@@ -100,13 +103,27 @@ void runVectorKernel(void* arg) {
     alignas(64) float F1[kScratchPoints];
     alignas(64) float F2[kScratchPoints];
 
+    // A private copy of a key's strings for longer runs: keys of different
+    // workers share cache lines at their edges in the plug-in's arrays, and
+    // writing them every sample from two cores would bounce those lines.
+    alignas(64) float own[4][kMaxPoints];
+
     for (int k = job.firstKey; k < kNumKeys; k += job.keyStep) {
         if (!p.keyActive[k]) continue;
         const int N = p.stringLen[k];
+        const bool copied = frames >= kPrivateCopyFrames && N >= 2 && N <= kMaxPoints;
         float* X1 = p.stringPos[k][0];
         float* X2 = p.stringPos[k][1];
         float* V1 = p.stringVel[k][0];
         float* V2 = p.stringVel[k][1];
+        float* const shared[4] = {X1, X2, V1, V2};
+        if (copied) {
+            for (int s = 0; s < 4; ++s) std::memcpy(own[s], shared[s], sizeof(own[s]));
+            X1 = own[0];
+            X2 = own[1];
+            V1 = own[2];
+            V2 = own[3];
+        }
         const float K1 = p.stiff1[k];
         const float K2 = p.stiff2[k];
         const float c = p.viscosity[k];
@@ -141,6 +158,9 @@ void runVectorKernel(void* arg) {
             }
         }
         p.forceCount[k] = static_cast<std::int16_t>(count);
+        // Only the moving points were written.
+        if (copied)
+            for (int s = 0; s < 4; ++s) std::memcpy(shared[s] + 1, own[s] + 1, sizeof(float) * (N - 1));
     }
 }
 

@@ -4,19 +4,25 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <thread>
 
 #include "engine/signal.h"
 
 constexpr int kMaxWorkers = 16;
 
-struct ThreadSlot {
+// Each slot, and each of its two signals, sits on cache lines of its own:
+// the worker polls startSem while the caller polls doneSem, and no slot's
+// traffic slows another's.
+constexpr std::size_t kCacheLine = 64;
+
+struct alignas(kCacheLine) ThreadSlot {
     void (*func)(void*) = nullptr;  // the job to run, or none
     void* arg = nullptr;
     std::thread thread;
-    Signal startSem;  // one post per job
-    Signal doneSem;   // one post per answer
     std::atomic<bool> running{false};   // false once the worker is to leave
+    alignas(kCacheLine) Signal startSem;  // one post per job
+    alignas(kCacheLine) Signal doneSem;   // one post per answer
 };
 
 class pmThread {
