@@ -386,6 +386,18 @@ TEST_F(EditorWindow, ValueLabelsShowTruncatedPercentsCentredForTransposeAndTunin
     EXPECT_EQ(editor.pixel(10, 40), kBackground);
 }
 
+TEST_F(EditorWindow, AHostDestroyingItsWindowBeforeCloseDoesNotHurtThePlugin) {
+    HostedEditor editor(host);
+    ASSERT_EQ(editor.openAt(0, 0), 1);
+    host.destroy(editor.parent());
+    editor.idle();
+    EXPECT_EQ(editor.plugin().dispatch(effEditKeyDown, 0, 13), 0);
+    editor.plugin().dispatch(effEditClose);
+    ASSERT_EQ(editor.openAt(0, 0), 1);
+    editor.click(sliderX(1.0f), rowY(1));
+    EXPECT_FLOAT_EQ(editor.program().param[kTranspose], 1.0f);
+}
+
 TEST_F(EditorWindow, TwoEditorsOpenAtOnceEachDriveTheirOwnPlugin) {
     HostedEditor left(host);
     HostedEditor right(host);
