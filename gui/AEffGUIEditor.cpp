@@ -11,10 +11,9 @@ AEffGUIEditor::AEffGUIEditor(AudioEffect* effect) : AEffEditor(effect) {
 
 AEffGUIEditor::~AEffGUIEditor() {
     // A host may drop the plug-in without closing its window first.
-    if (frame) {
-        frame->forget();
-        frame = nullptr;
-    }
+    if (frame) frame->forget();
+    if (closingFrame && closingFrame != frame) closingFrame->forget();
+    frame = closingFrame = nullptr;
 }
 
 bool AEffGUIEditor::getRect(ERect** r) {
@@ -37,16 +36,29 @@ bool AEffGUIEditor::open(void* ptr) {
 
 void AEffGUIEditor::close() {
     if (frame) {
-        frame->forget();
+        // A host that closes the window from inside a callback of idle's own
+        // event handling gets it closed once that idle has finished with it.
+        if (frame == idlingFrame)
+            closingFrame = frame;
+        else
+            frame->forget();
         frame = nullptr;
     }
     AEffEditor::close();
 }
 
 void AEffGUIEditor::idle() {
-    if (!frame) return;
+    // Hosts may call idle again from inside the begin/end-edit callbacks that
+    // idle's event handling makes; the nested call has nothing to do.
+    if (!frame || idlingFrame) return;
+    CFrame* current = idlingFrame = frame;
     applyQueuedParameters();
-    frame->idle();
+    if (frame == current) current->idle();
+    idlingFrame = nullptr;
+    if (closingFrame) {
+        closingFrame->forget();
+        closingFrame = nullptr;
+    }
 }
 
 bool AEffGUIEditor::onKeyDown(VstKeyCode& keyCode) { return frame && frame->onKeyDown(keyCode) == 1; }

@@ -51,6 +51,8 @@ protected:
     CFrame* frame = nullptr;
 
 private:
+    CFrame* idlingFrame = nullptr;   // the frame an idle call is working on
+    CFrame* closingFrame = nullptr;  // closed during that idle, released after it
     static constexpr int kMaskWords = kQueueSlots / 64;
     std::atomic<float> queuedValues[kQueueSlots];
     std::atomic<std::uint64_t> queuedMask[kMaskWords];

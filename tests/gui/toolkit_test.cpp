@@ -295,4 +295,32 @@ TEST(Editor, QueuedValuesArriveInIdleNewestFirstOnce) {
     editor.idle();  // closed: nothing to do, nothing breaks
 }
 
+// Closes the window, and idles again, from inside idle, as a host may do
+// from a begin/end-edit callback.
+class ClosingEditor : public QueueingEditor {
+public:
+    using QueueingEditor::QueueingEditor;
+
+protected:
+    void applyParameter(VstInt32, float) override {
+        CControl* control = new CControl(CRect(0, 0, 5, 5));
+        frame->addView(control);
+        idle();  // nested: nothing happens
+        close();
+        EXPECT_EQ(getFrame(), nullptr);
+    }
+};
+
+TEST(Editor, ClosingFromInsideIdleFinishesThatIdleFirst) {
+    guitest::SilentEffect effect;
+    ClosingEditor editor(&effect);
+    ASSERT_TRUE(editor.open(nullptr));
+    editor.queueParameter(1, 0.5f);
+    editor.idle();  // the frame it redraws stays alive until this returns
+    EXPECT_FALSE(editor.isOpen());
+    ASSERT_TRUE(editor.open(nullptr));
+    editor.idle();
+    EXPECT_TRUE(editor.isOpen());
+}
+
 }  // namespace
