@@ -1,4 +1,6 @@
-// Cost of the sound model's coefficient mapping and force-curve builds.
+// Cost of the sound model's coefficient mapping and force-curve builds
+// (the build of the curves follows the kernel choice: PELMAR_BENCH_KERNEL
+// in render_bench.cpp).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -21,6 +23,17 @@ void BM_ForceInitProgram0(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ForceInitProgram0)->Unit(benchmark::kMillisecond);
+
+// Program 0's curves dealt to two workers, as the plug-in does on this
+// machine (target: at most 2 ms).
+void BM_ForceInitProgram0TwoWorkers(benchmark::State& state) {
+    auto plugin = std::make_unique<pelmar>(silentHost, 2);
+    for (auto _ : state) {
+        plugin->forceInit(0x7C08);
+        benchmark::DoNotOptimize(plugin->forceBuf1[0][0]);
+    }
+}
+BENCHMARK(BM_ForceInitProgram0TwoWorkers)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // The same with hardness 1: 30 octaves.
 void BM_ForceInitHardness1(benchmark::State& state) {

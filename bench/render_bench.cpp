@@ -1,13 +1,32 @@
 // Real-time factor of the render loop: seconds of audio per second of wall
-// time, for chords that keep sounding (struck again every few seconds).
+// time, for chords that keep sounding (struck again every few seconds), and
+// for a burst of strikes. The string kernel is the best build this processor
+// runs; PELMAR_BENCH_KERNEL=reference|baseline|avx2|avx512 picks another.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "engine/kernel_paths.h"
 #include "host/pelmar.h"
 
 namespace {
+
+// Picks the kernel named by PELMAR_BENCH_KERNEL before the benchmarks run.
+[[maybe_unused]] const bool kernelChosen = [] {
+    const char* name = std::getenv("PELMAR_BENCH_KERNEL");
+    if (!name) return false;
+    const std::string n = name;
+    const KernelPath path = n == "reference" ? KernelPath::Reference
+                            : n == "baseline" ? KernelPath::Baseline
+                            : n == "avx2"     ? KernelPath::Avx2
+                                              : KernelPath::Avx512;
+    if (!selectKernelPath(path)) std::fprintf(stderr, "kernel %s not available here\n", name);
+    return true;
+}();
 
 VstIntPtr VSTCALLBACK quietHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
     return opcode == audioMasterVersion ? 2400 : 0;
@@ -74,7 +93,49 @@ void renderChord(benchmark::State& state) {
     state.SetLabel(chord == kAllKeys ? "88 keys, pedal" : chord == kLowestTen ? "10 lowest keys" : "10 spread keys");
 }
 
+// The costliest block: all 88 keys struck within one 64-frame block, pedal
+// down, each strike on a frame of its own (so the block is cut into many
+// sub-blocks), every key then sounding. Each iteration is one such block.
+void renderStrikeBurst(benchmark::State& state) {
+    const int block = 64;
+    const int workers = static_cast<int>(state.range(0));
+    auto plugin = std::make_unique<pelmar>(quietHost, workers);
+    plugin->setBlockSize(block);
+    std::vector<VstMidiEvent> midi;
+    VstMidiEvent pedal{};
+    pedal.type = kVstMidiType;
+    pedal.byteSize = sizeof(VstMidiEvent);
+    pedal.midiData[0] = static_cast<char>(0xB0);
+    pedal.midiData[1] = 64;
+    pedal.midiData[2] = 127;
+    midi.push_back(pedal);
+    for (int k = 0; k < kNumKeys; ++k) {
+        VstMidiEvent on = pedal;
+        on.deltaFrames = k * block / kNumKeys;
+        on.midiData[0] = static_cast<char>(0x90);
+        on.midiData[1] = static_cast<char>(k + 21);
+        on.midiData[2] = static_cast<char>(40 + k);
+        midi.push_back(on);
+    }
+    std::vector<unsigned char> storage(sizeof(VstEvents) + sizeof(VstEvent*) * midi.size());
+    auto* events = reinterpret_cast<VstEvents*>(storage.data());
+    events->numEvents = static_cast<VstInt32>(midi.size());
+    for (std::size_t i = 0; i < midi.size(); ++i) events->events[i] = reinterpret_cast<VstEvent*>(&midi[i]);
+    std::vector<float> left(block), right(block);
+    float* outputs[2] = {left.data(), right.data()};
+    for (auto _ : state) {
+        plugin->processEvents(events);
+        plugin->processReplacing(nullptr, outputs, block);
+        benchmark::DoNotOptimize(left.data());
+    }
+    state.counters["realtime_x"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * block / 44100.0, benchmark::Counter::kIsRate);
+    state.SetLabel("88 strikes in one 64-frame block (target: realtime_x >= 4)");
+}
+
 }  // namespace
+
+BENCHMARK(renderStrikeBurst)->ArgNames({"workers"})->Arg(1)->Arg(2)->UseRealTime()->MinTime(2.0)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK(renderChord)
     ->ArgNames({"chord", "block", "workers"})

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "engine/kernel_paths.h"
 #include "engine/model_values.h"
 #include "engine/noise/periodic.h"
 #include "engine/noise/t3d_noise.h"
+#include "engine/noise/turb_row.h"
 #include "host/pelmar.h"
 
 namespace {
@@ -69,49 +71,110 @@ bool allocateCurves(pelmar& plugin, int k) {
     return true;
 }
 
-// The raw curve, time index i stored at len - 1 - i.
-void buildRawCurve(float* curve, int period, const HammerShape& shape) {
+using TurbRow = void (*)(float* out, int count, float scale, int n, float a, float b);
+
+// The noise rows are built for the same instruction set as the string kernel
+// (the reference path keeps the plain scalar calls); all give the same bits.
+TurbRow turbRowFor(KernelPath path) {
+    if (path == KernelPath::Avx512) return t3d_turb_row_avx512;
+    if (path == KernelPath::Avx2) return t3d_turb_row_avx2;
+    return t3d_turb_row_scalar;
+}
+
+// The raw curve, time index i stored at len - 1 - i. `noise` receives the
+// noise term of every time index on the way (len floats).
+void buildRawCurve(float* curve, float* noise, int period, const HammerShape& shape, TurbRow turbRow) {
     const int len = 3 * period;
     const float periodf = static_cast<float>(period);
+    turbRow(noise, len, shape.roundness * periodf, shape.octaves, shape.weightGrowth, shape.frequencyGrowth);
     for (int i = 0; i < len; ++i) {
         const float square = 0.02f * rda(static_cast<float>(i + 152), periodf);
-        const float noise = t3d_turb(static_cast<float>(i) / (shape.roundness * periodf), shape.octaves,
-                                     shape.weightGrowth, shape.frequencyGrowth);
-        float v = 2.0f * (noise + square) / periodf;
+        float v = 2.0f * (noise[i] + square) / periodf;
         // The first period ramps up from 0.2 to just under 0.6.
         if (i < period) v = v * (0.2f + 0.4f * static_cast<float>(i) / periodf);
         curve[len - 1 - i] = v * shape.force;
     }
 }
 
-// Mean over a window of 2W + 1 entries that shrinks at both ends.
+// Mean over a window of 2W + 1 entries that shrinks at both ends. Each mean
+// sums its entries from the first to the last, starting from 0; the full
+// windows in the middle are summed one window position at a time across all
+// their indices, which the compiler turns into vector code (the order of the
+// additions within each mean stays the same).
 void smoothCurve(const float* raw, float* smooth, int period) {
     const int len = 3 * period;
     const int window = std::min(len > kMaxWindow ? kMaxWindow : len - 1, period / 2);
-    for (int i = 0; i < len; ++i) {
+    auto edgeMean = [&](int i) {
         const int first = std::max(0, i - window);
         const int last = std::min(len - 1, i + window);
         float sum = 0.0f;
         for (int j = first; j <= last; ++j) sum += raw[j];
         smooth[i] = sum / static_cast<float>(last - first + 1);
+    };
+    const int middleBegin = window;
+    const int middleEnd = len - window;  // indices whose window fits whole
+    if (middleBegin >= middleEnd) {
+        for (int i = 0; i < len; ++i) edgeMean(i);
+        return;
     }
+    for (int i = 0; i < middleBegin; ++i) edgeMean(i);
+    for (int i = middleEnd; i < len; ++i) edgeMean(i);
+    float* const mid = smooth + middleBegin;
+    const float* const from = raw + middleBegin - window;
+    const int count = middleEnd - middleBegin;
+    for (int i = 0; i < count; ++i) mid[i] = 0.0f;
+    for (int d = 0; d <= 2 * window; ++d)
+        for (int i = 0; i < count; ++i) mid[i] = mid[i] + from[i + d];
+    const float entries = static_cast<float>(2 * window + 1);
+    for (int i = 0; i < count; ++i) mid[i] = mid[i] / entries;
+}
+
+// One worker's share of a rebuild: keys firstKey, firstKey + keyStep, ...
+struct CurveJob {
+    pelmar* plugin;
+    const Program* program;
+    int firstKey;
+    int keyStep;
+    TurbRow turbRow;
+};
+
+void buildKeyCurves(pelmar& p, const Program& program, int k, TurbRow turbRow) {
+    // A strike in progress would continue into the new curve: end it.
+    p.forceCount[k] = 0;
+    p.forceAmp1[k] = 0.0f;
+    p.forceAmp2[k] = 0.0f;
+    // The length is fixed at the first build; later retuning keeps it.
+    if (p.forceLen[k] == 0 && !allocateCurves(p, k)) return;
+    const int period = p.forceLen[k] / 3;
+    const HammerShape shape = hammerShape(program, k);
+    // The smoothed curve's buffer holds the noise until the smoothing.
+    buildRawCurve(p.forceBuf1[k], p.forceBuf2[k], period, shape, turbRow);
+    smoothCurve(p.forceBuf1[k], p.forceBuf2[k], period);
+}
+
+void buildCurvesJob(void* arg) {
+    const CurveJob& job = *static_cast<const CurveJob*>(arg);
+    for (int k = job.firstKey; k < kNumKeys; k += job.keyStep) buildKeyCurves(*job.plugin, *job.program, k, job.turbRow);
 }
 }  // namespace
 
 void pelmar::forceInit(int mask) {
     if (!(mask & kForceCurveBits)) return;
-    t3d_init_noise();
+    t3d_init_noise();  // filled before any worker reads the tables
     const Program& program = currentProgram();
-    for (int k = 0; k < kNumKeys; ++k) {
-        // A strike in progress would continue into the new curve: end it.
-        forceCount[k] = 0;
-        forceAmp1[k] = 0.0f;
-        forceAmp2[k] = 0.0f;
-        // The length is fixed at the first build; later retuning keeps it.
-        if (forceLen[k] == 0 && !allocateCurves(*this, k)) continue;
-        const int period = forceLen[k] / 3;
-        const HammerShape shape = hammerShape(program, k);
-        buildRawCurve(forceBuf1[k], period, shape);
-        smoothCurve(forceBuf1[k], forceBuf2[k], period);
+    const TurbRow turbRow = turbRowFor(selectedKernelPath());
+    // Keys are independent: they are dealt to the workers like the strings,
+    // key k to worker k mod n, each writing only its own keys' curves.
+    const int n = threads ? threads->nb() : 1;
+    if (n <= 1) {
+        CurveJob job{this, &program, 0, 1, turbRow};
+        buildCurvesJob(&job);
+        return;
     }
+    CurveJob jobs[kMaxWorkers];
+    for (int t = 0; t < n; ++t) {
+        jobs[t] = CurveJob{this, &program, t, n, turbRow};
+        threads->set(t, buildCurvesJob, &jobs[t]);
+    }
+    threads->sync();
 }

@@ -9,6 +9,7 @@
 namespace {
 float aleatValues[kNoiseTableSize];
 float dxaleatValues[kNoiseTableSize];
+alignas(64) float cellValues[kNoiseTableSize][4];
 std::once_flag noiseFilled;
 
 // One uniform draw in 0..1: the generator's 31 value bits times 2^-31.
@@ -25,6 +26,13 @@ void fillNoiseTables() {
         aleatValues[i] = uniform(random);
         dxaleatValues[i] = (uniform(random) - 0.5f) * 1.33f;
     }
+    for (int c = 0; c < kNoiseTableSize; ++c) {
+        const int next = c + 1 == kNoiseTableSize ? 0 : c + 1;
+        cellValues[c][0] = aleatValues[c];
+        cellValues[c][1] = dxaleatValues[c];
+        cellValues[c][2] = aleatValues[next];
+        cellValues[c][3] = dxaleatValues[next];
+    }
 }
 
 int wrapIndex(int c) {
@@ -35,6 +43,7 @@ int wrapIndex(int c) {
 
 const float (&aleat)[kNoiseTableSize] = aleatValues;
 const float (&dxaleat)[kNoiseTableSize] = dxaleatValues;
+const float (&noiseCells)[kNoiseTableSize][4] = cellValues;
 
 void t3d_init_noise() {
     // Every fill would write the same values, so one fill per process is

@@ -9,6 +9,11 @@ constexpr int kNoiseTableSize = 1493;  // the period of the noise, in lattice un
 extern const float (&aleat)[kNoiseTableSize];
 extern const float (&dxaleat)[kNoiseTableSize];
 
+// The same values arranged per lattice cell c: aleat[c], dxaleat[c],
+// aleat[c + 1], dxaleat[c + 1] (c + 1 wrapping to 0), so that vector code
+// fetches a cell's four values with two 64-bit loads. Filled with the tables.
+extern const float (&noiseCells)[kNoiseTableSize][4];
+
 // Fills both tables, once per process; later and concurrent calls wait for
 // that fill and return. Call it before reading the tables.
 void t3d_init_noise();

@@ -1,0 +1,63 @@
+// The vector row of t3d_turb, written once over a lane type L and built per
+// instruction set (turb_row_avx2.cpp, turb_row_avx512.cpp). Per lane it is
+// t3d_turb and t3d_bruit operation for operation: the same products and sums
+// in the same order, the lattice point by floor, the table index as the
+// non-negative remainder modulo kNoiseTableSize (computed exactly in double
+// precision). A vector with any position beyond the integer range, or not
+// finite, is handed to the scalar t3d_bruit, which treats those cases.
+// The lattice values come from noiseCells, two 64-bit loads per lane.
+// Internal linkage only: each translation unit keeps its own build.
+#pragma once
+
+#include "engine/noise/t3d_noise.h"
+#include "engine/noise/turb_row.h"
+
+namespace {
+
+template <class L>
+inline typename L::F bruitLanes(typename L::F x) {
+    using F = typename L::F;
+    const F lattice = L::floor(x);
+    if (!L::allInIntRange(lattice)) {
+        alignas(64) float in[L::kWidth];
+        alignas(64) float out[L::kWidth];
+        L::store(in, x);
+        for (int lane = 0; lane < L::kWidth; ++lane) out[lane] = t3d_bruit(in[lane]);
+        return L::load(out);
+    }
+    const typename L::I c0 = L::wrap(L::toInt(lattice));
+    const F u = L::sub(x, lattice);
+    F a0, d0, a1, d1;
+    L::gatherCell(c0, a0, d0, a1, d1);
+    // a0 + u * (d0 + u * ((3 (a1 - a0) - 2 d0 - d1) + u * (2 (a0 - a1) + d0 + d1)))
+    const F p3 = L::sub(L::sub(L::mul(L::set1(3.0f), L::sub(a1, a0)), L::mul(L::set1(2.0f), d0)), d1);
+    const F p2 = L::add(L::add(L::mul(L::set1(2.0f), L::sub(a0, a1)), d0), d1);
+    const F inner = L::add(p3, L::mul(u, p2));
+    return L::add(a0, L::mul(u, L::add(d0, L::mul(u, inner))));
+}
+
+template <class L>
+void turbRow(float* out, int count, float scale, int n, float a, float b) {
+    using F = typename L::F;
+    int i = 0;
+    if (n >= 1) {
+        for (; i + L::kWidth <= count; i += L::kWidth) {
+            const F x = L::div(L::positions(i), L::set1(scale));
+            float frequency = 1.0f;
+            float weight = 1.0f;
+            F sum = L::set1(0.0f);
+            float weights = 0.0f;
+            for (int j = 0; j < n; ++j) {
+                weight = weight * (1.0f + a);
+                const F at = L::add(L::mul(L::set1(frequency), x), L::set1(571.171f * static_cast<float>(j)));
+                sum = L::add(sum, L::mul(L::sub(bruitLanes<L>(at), L::set1(0.5f)), L::set1(weight)));
+                weights = weights + weight;
+                frequency = frequency * (1.0f + b);
+            }
+            L::store(out + i, L::mul(L::div(sum, L::set1(weights)), L::set1(10.0f)));
+        }
+    }
+    for (; i < count; ++i) out[i] = t3d_turb(static_cast<float>(i) / scale, n, a, b);
+}
+
+}  // namespace
