@@ -33,6 +33,12 @@ struct Avx2Lanes {
         t[lane] = x;
         return _mm256_add_ps(a, _mm256_load_ps(t));
     }
+    // Lane 0: the last lane of prev; lanes 1..7: lanes 0..6 of cur.
+    static R shiftIn(R prev, R cur) {
+        const __m256i rotate = _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6);
+        return _mm256_blend_ps(_mm256_permutevar8x32_ps(cur, rotate), _mm256_permutevar8x32_ps(prev, rotate), 0x01);
+    }
+    static R keepLanes(R a, int n) { return _mm256_and_ps(a, _mm256_castsi256_ps(mask(n))); }
     static float reduceMax(R v) {
         __m128 m = _mm_max_ps(_mm256_castps256_ps128(v), _mm256_extractf128_ps(v, 1));
         m = _mm_max_ps(m, _mm_movehl_ps(m, m));

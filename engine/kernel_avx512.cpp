@@ -33,6 +33,12 @@ struct Avx512Lanes {
     static R addAtLane(R a, int lane, float x) {
         return _mm512_mask_add_ps(a, static_cast<__mmask16>(1u << lane), a, _mm512_set1_ps(x));
     }
+    // Lane 0: the last lane of prev; lanes 1..15: lanes 0..14 of cur.
+    static R shiftIn(R prev, R cur) {
+        const __m512i index = _mm512_setr_epi32(15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30);
+        return _mm512_permutex2var_ps(prev, index, cur);
+    }
+    static R keepLanes(R a, int n) { return _mm512_maskz_mov_ps(mask(n), a); }
     static float reduceMax(R v) {
         __m256 h = _mm256_max_ps(_mm512_castps512_ps256(v),
                                  _mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(v), 1)));

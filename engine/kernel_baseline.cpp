@@ -33,6 +33,15 @@ struct Sse2Lanes {
         t[lane] = x;
         return _mm_add_ps(a, _mm_load_ps(t));
     }
+    // Lane 0: the last lane of prev; lanes 1..3: lanes 0..2 of cur.
+    static R shiftIn(R prev, R cur) {
+        const R t = _mm_shuffle_ps(prev, cur, _MM_SHUFFLE(1, 0, 3, 3));  // prev3 prev3 cur0 cur1
+        return _mm_shuffle_ps(t, cur, _MM_SHUFFLE(2, 1, 2, 0));          // prev3 cur0 cur1 cur2
+    }
+    static R keepLanes(R a, int n) {
+        alignas(16) static const int kMask[8] = {-1, -1, -1, -1, 0, 0, 0, 0};
+        return _mm_and_ps(a, _mm_loadu_ps(reinterpret_cast<const float*>(kMask + kWidth - n)));
+    }
     static float reduceMax(R v) {
         alignas(16) float t[kWidth];
         _mm_store_ps(t, v);

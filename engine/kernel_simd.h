@@ -4,7 +4,7 @@
 // the reference kernel (kernel.cpp) in the same order, with no fused
 // multiply-add, so the output is the same to the bit:
 // - points of one string sit in the vector lanes; each link force is computed
-//   once into a scratch row and read back for both of its points;
+//   once and reaches its other point by a shift across the lanes;
 // - the hammer force is added to its one lane, the others get -0, which
 //   leaves every value (even a zero's sign) as it is;
 // - the peak |A| is a maximum of non-negative values, the same in any order;
@@ -23,67 +23,56 @@
 
 namespace {
 
-constexpr int kScratchPoints = kMaxPoints + 16;  // one row of link forces, with room for a vector
 constexpr int kPrivateCopyFrames = 8;  // shorter runs work on the shared arrays in place
 
-// Link forces F(0..N-1) of one string, from the positions and velocities of
-// the last sample.
+// Advances one string by one sample in a single sweep over its points.
+// Block by block, the link forces F(i..i+W-1) come from the old positions
+// and velocities (point i+W is not yet updated when its block reads it);
+// the forces shifted one lane, with the last force of the block before in
+// lane 0, are the left-hand forces F(i-1..i+W-2). At the last point the
+// fixed end reads as +0, and x - (+0) is x to the bit, so the same formula
+// gives F(N-1) = K X[N-1] + c V[N-1]. F(0) is computed on its own, as
+// -(K X[1] + c V[1]). `hammer`: whether point h gets the force phi.
+// Returns the peak vector widened by this string's |A|.
 template <class V>
-inline void linkForces(const float* X, const float* Vel, float* F, int N, float K, float c) {
-    F[0] = -(K * X[1] + c * Vel[1]);  // from the fixed end 0 to point 1
-    const typename V::R k = V::set1(K);
-    const typename V::R cv = V::set1(c);
-    int i = 1;
-    for (; i + V::kWidth <= N - 1; i += V::kWidth) {
-        const typename V::R dx = V::sub(V::load(X + i), V::load(X + i + 1));
-        const typename V::R dv = V::sub(V::load(Vel + i), V::load(Vel + i + 1));
-        V::store(F + i, V::add(V::mul(k, dx), V::mul(cv, dv)));
-    }
-    if (i < N - 1) {
-        const int n = N - 1 - i;
-        const typename V::R dx = V::sub(V::loadPart(X + i, n), V::loadPart(X + i + 1, n));
-        const typename V::R dv = V::sub(V::loadPart(Vel + i, n), V::loadPart(Vel + i + 1, n));
-        V::storePart(F + i, V::add(V::mul(k, dx), V::mul(cv, dv)), n);
-    }
-    F[N - 1] = K * X[N - 1] + c * Vel[N - 1];  // to the fixed end N
-}
-
-// One point block of the update: accelerations from the link forces (plus the
-// hammer lane), then velocities and positions; returns the new peak.
-template <class V>
-inline typename V::R updateBlock(typename V::R a, float* X, float* Vel, int i, int n, typename V::R peak) {
-    if (n == V::kWidth) {
-        const typename V::R v = V::add(V::load(Vel + i), a);
-        const typename V::R x = V::add(V::load(X + i), v);
-        V::store(Vel + i, v);
-        V::store(X + i, x);
-    } else {
-        const typename V::R v = V::add(V::loadPart(Vel + i, n), a);
-        const typename V::R x = V::add(V::loadPart(X + i, n), v);
-        V::storePart(Vel + i, v, n);
-        V::storePart(X + i, x, n);
-    }
-    return V::maxKeepingPeak(V::abs(a), peak);
-}
-
-// Advances one string by one sample. `hammer` is false or the point h gets
-// the force phi. Returns the peak vector widened by this string's |A|.
-template <class V>
-inline typename V::R stepString(float* X, float* Vel, float* F, int N, float K, float c, float g, bool hammer,
-                                int h, float phi, typename V::R peak) {
+inline typename V::R stepString(float* X, float* Vel, int N, float K, float c, float g, bool hammer, int h,
+                                float phi, typename V::R peak) {
+    using R = typename V::R;
     if (N < 2) return peak;  // no moving point
-    linkForces<V>(X, Vel, F, N, K, c);
-    const typename V::R gv = V::set1(g);
+    const R k = V::set1(K);
+    const R cv = V::set1(c);
+    const R gv = V::set1(g);
+    R previous = V::set1(-(K * X[1] + c * Vel[1]));  // F(0) in every lane; the last one is used
     for (int i = 1; i < N; i += V::kWidth) {
         const int n = N - i < V::kWidth ? N - i : V::kWidth;
-        typename V::R a;
-        if (n == V::kWidth)
-            a = V::sub(V::sub(V::load(F + i - 1), V::load(F + i)), V::mul(gv, V::load(Vel + i)));
-        else
-            a = V::sub(V::sub(V::loadPart(F + i - 1, n), V::loadPart(F + i, n)),
-                       V::mul(gv, V::loadPart(Vel + i, n)));
+        R x, v, xNext, vNext;
+        if (n == V::kWidth && i + V::kWidth < N) {
+            x = V::load(X + i);
+            v = V::load(Vel + i);
+            xNext = V::load(X + i + 1);
+            vNext = V::load(Vel + i + 1);
+        } else {
+            x = V::loadPart(X + i, n);
+            v = V::loadPart(Vel + i, n);
+            xNext = V::loadPart(X + i + 1, n - 1);  // the fixed end N reads as +0
+            vNext = V::loadPart(Vel + i + 1, n - 1);
+        }
+        const R right = V::add(V::mul(k, V::sub(x, xNext)), V::mul(cv, V::sub(v, vNext)));
+        const R left = V::shiftIn(previous, right);
+        previous = right;
+        R a = V::sub(V::sub(left, right), V::mul(gv, v));
         if (hammer && static_cast<unsigned>(h - i) < static_cast<unsigned>(n)) a = V::addAtLane(a, h - i, phi);
-        peak = updateBlock<V>(a, X, Vel, i, n, peak);
+        const R vNew = V::add(v, a);
+        const R xNew = V::add(x, vNew);
+        if (n == V::kWidth) {
+            V::store(Vel + i, vNew);
+            V::store(X + i, xNew);
+        } else {
+            V::storePart(Vel + i, vNew, n);
+            V::storePart(X + i, xNew, n);
+            a = V::keepLanes(a, n);  // lanes past the string are not its points
+        }
+        peak = V::maxKeepingPeak(V::abs(a), peak);
     }
     return peak;
 }
@@ -100,8 +89,6 @@ void runVectorKernel(void* arg) {
         outLeft[f] = 0.0f;
         outRight[f] = 0.0f;
     }
-    alignas(64) float F1[kScratchPoints];
-    alignas(64) float F2[kScratchPoints];
 
     // A private copy of a key's strings for longer runs: keys of different
     // workers share cache lines at their edges in the plug-in's arrays, and
@@ -147,8 +134,8 @@ void runVectorKernel(void* arg) {
                 hammer = true;
             }
             typename V::R peak = V::set1(0.0f);
-            peak = stepString<V>(X1, V1, F1, N, K1, c, g, hammer, h, phi, peak);
-            peak = stepString<V>(X2, V2, F2, N, K2, c, g, hammer, h, phi, peak);
+            peak = stepString<V>(X1, V1, N, K1, c, g, hammer, h, phi, peak);
+            peak = stepString<V>(X2, V2, N, K2, c, g, hammer, h, phi, peak);
             outLeft[f] = (X1[pL] + X2[pL]) + outLeft[f];
             outRight[f] = (X1[pR] + X2[pR]) + outRight[f];
             // The peak is needed only once the strike is over.
