@@ -51,7 +51,7 @@ void pmgui::showValue(int row, VstInt32 tag, float v) {
 }
 
 bool pmgui::open(void* ptr) {
-    if (!plugin) return false;
+    if (!plugin || !ptr) return false;  // without a parent window there is nothing to show
     if (frame) close();  // a second open without a close replaces the window
     AEffGUIEditor::open(ptr);
     selected = -1;

@@ -24,9 +24,8 @@ public:
     explicit pmgui(AudioEffect* effect);
     ~pmgui() override;
 
-    // Builds the window in the host's parent window (null: a frame without a
-    // window, drawn only into its back buffer). False when the parent window
-    // is not usable.
+    // Builds the window in the host's parent window; false when there is no
+    // parent window or no window could be made in it.
     bool open(void* ptr) override;
     void close() override;
     // Hosts may call idle again from inside the begin/end-edit callbacks that

@@ -74,6 +74,7 @@ TEST_F(EditorWindow, ReportsItsSizeAndOpensOnlyInALiveParent) {
     EXPECT_EQ(rect->right - rect->left, 616);
     EXPECT_EQ(rect->bottom - rect->top, 404);
 
+    EXPECT_EQ(editor.plugin().dispatch(effEditOpen, 0, 0, nullptr), 0);
     xcb_window_t gone = host.makeParent(0, 0, 616, 404);
     host.destroy(gone);
     EXPECT_EQ(editor.plugin().dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(std::uintptr_t{gone})), 0);
