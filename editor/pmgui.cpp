@@ -164,13 +164,6 @@ void pmgui::close() {
     page = 0;
 }
 
-void pmgui::idle() {
-    if (inIdle) return;
-    inIdle = true;
-    AEffGUIEditor::idle();
-    inIdle = false;
-}
-
 void pmgui::setParameter(VstInt32 tag, float value) { queueParameter(tag, value); }
 
 void pmgui::applyParameter(VstInt32 tag, float value) {

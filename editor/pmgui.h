@@ -28,9 +28,6 @@ public:
     // parent window or no window could be made in it.
     bool open(void* ptr) override;
     void close() override;
-    // Hosts may call idle again from inside the begin/end-edit callbacks that
-    // idle's own event handling makes; such a nested call does nothing.
-    void idle() override;
 
     // The plug-in tells the editor of a value it did not change itself. Any
     // thread may call it (the audio thread does for the MIDI volume): the
@@ -64,5 +61,4 @@ private:
     std::int32_t selected = -1;
     std::int32_t page = 0;
     char valint[16] = {};
-    bool inIdle = false;
 };

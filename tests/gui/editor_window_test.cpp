@@ -423,11 +423,12 @@ TEST_F(EditorWindow, TwoEditorsOpenAtOnceEachDriveTheirOwnPlugin) {
 // callbacks, as some hosts do.
 AEffect* reentrantEffect = nullptr;
 int reentrantEdits = 0;
+VstInt32 reentrantRequest = effEditIdle;  // what the host sends from inside an edit callback
 VstIntPtr VSTCALLBACK reentrantHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
     if (opcode == audioMasterVersion) return 2400;
     if ((opcode == audioMasterBeginEdit || opcode == audioMasterEndEdit) && reentrantEffect) {
         ++reentrantEdits;
-        reentrantEffect->dispatcher(reentrantEffect, effEditIdle, 0, 0, nullptr, 0.0f);
+        reentrantEffect->dispatcher(reentrantEffect, reentrantRequest, 0, 0, nullptr, 0.0f);
     }
     return 0;
 }
@@ -463,6 +464,16 @@ TEST_F(EditorWindow, IdleCalledFromInsideAnEditCallbackWaitsForTheOuterIdle) {
     ASSERT_EQ(dispatch(effGetChunk, 1, 0, &data), static_cast<VstIntPtr>(sizeof(Program)));
     EXPECT_FLOAT_EQ(static_cast<const Program*>(data)->param[kTranspose], 1.0f);
     EXPECT_EQ(reentrantEdits, 2);
+
+    // A host that closes the window from inside the callback: the rest of
+    // that idle's input reaches no view, and the plug-in lives on.
+    reentrantRequest = effEditClose;
+    host.click(sliderX(0.0f), rowY(0));
+    idle();
+    reentrantRequest = effEditIdle;
+    EXPECT_EQ(dispatch(effEditKeyDown, 0, 13), 0);
+    ASSERT_EQ(dispatch(effGetChunk, 1, 0, &data), static_cast<VstIntPtr>(sizeof(Program)));
+    EXPECT_FLOAT_EQ(static_cast<const Program*>(data)->param[kTranspose], 1.0f);
     reentrantEffect = nullptr;
     dispatch(effEditClose);
     dispatch(effClose);
