@@ -12,6 +12,7 @@
 
 #include "engine/kernel_paths.h"
 #include "host/pelmar.h"
+#include "tools/vsthost/event_list.h"
 
 namespace {
 
@@ -46,26 +47,10 @@ std::vector<int> keysOf(Chord chord) {
 }
 
 void strike(pelmar& plugin, const std::vector<int>& keys) {
-    std::vector<VstMidiEvent> midi;
-    VstMidiEvent pedal{};
-    pedal.type = kVstMidiType;
-    pedal.byteSize = sizeof(VstMidiEvent);
-    pedal.midiData[0] = static_cast<char>(0xB0);
-    pedal.midiData[1] = 64;
-    pedal.midiData[2] = 127;
-    midi.push_back(pedal);
-    for (int k : keys) {
-        VstMidiEvent on = pedal;
-        on.midiData[0] = static_cast<char>(0x90);
-        on.midiData[1] = static_cast<char>(k + 21);
-        on.midiData[2] = 100;
-        midi.push_back(on);
-    }
-    std::vector<unsigned char> storage(sizeof(VstEvents) + sizeof(VstEvent*) * midi.size());
-    auto* events = reinterpret_cast<VstEvents*>(storage.data());
-    events->numEvents = static_cast<VstInt32>(midi.size());
-    for (std::size_t i = 0; i < midi.size(); ++i) events->events[i] = reinterpret_cast<VstEvent*>(&midi[i]);
-    plugin.processEvents(events);
+    vsthost::EventList events;
+    events.pedal(0, true);
+    for (int k : keys) events.noteOn(0, k + 21, 100);
+    plugin.processEvents(events.get());
 }
 
 void renderChord(benchmark::State& state) {
@@ -101,26 +86,10 @@ void renderStrikeBurst(benchmark::State& state) {
     const int workers = static_cast<int>(state.range(0));
     auto plugin = std::make_unique<pelmar>(quietHost, workers);
     plugin->setBlockSize(block);
-    std::vector<VstMidiEvent> midi;
-    VstMidiEvent pedal{};
-    pedal.type = kVstMidiType;
-    pedal.byteSize = sizeof(VstMidiEvent);
-    pedal.midiData[0] = static_cast<char>(0xB0);
-    pedal.midiData[1] = 64;
-    pedal.midiData[2] = 127;
-    midi.push_back(pedal);
-    for (int k = 0; k < kNumKeys; ++k) {
-        VstMidiEvent on = pedal;
-        on.deltaFrames = k * block / kNumKeys;
-        on.midiData[0] = static_cast<char>(0x90);
-        on.midiData[1] = static_cast<char>(k + 21);
-        on.midiData[2] = static_cast<char>(40 + k);
-        midi.push_back(on);
-    }
-    std::vector<unsigned char> storage(sizeof(VstEvents) + sizeof(VstEvent*) * midi.size());
-    auto* events = reinterpret_cast<VstEvents*>(storage.data());
-    events->numEvents = static_cast<VstInt32>(midi.size());
-    for (std::size_t i = 0; i < midi.size(); ++i) events->events[i] = reinterpret_cast<VstEvent*>(&midi[i]);
+    vsthost::EventList burst;
+    burst.pedal(0, true);
+    for (int k = 0; k < kNumKeys; ++k) burst.noteOn(k * block / kNumKeys, k + 21, 40 + k);
+    VstEvents* events = burst.get();
     std::vector<float> left(block), right(block);
     float* outputs[2] = {left.data(), right.data()};
     for (auto _ : state) {
