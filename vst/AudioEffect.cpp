@@ -41,28 +41,8 @@ void AudioEffect::processDoubleReplacing(double**, double**, VstInt32) {}
 void AudioEffect::setParameter(VstInt32, float) {}
 float AudioEffect::getParameter(VstInt32) { return 0.0f; }
 
-void AudioEffect::setParameterAutomated(VstInt32 index, float value) {
-    setParameter(index, value);
-    if (audioMaster) audioMaster(&cEffect, audioMasterAutomate, index, 0, nullptr, value);
-}
-
 VstInt32 AudioEffect::getChunk(void**, bool) { return 0; }
 VstInt32 AudioEffect::setChunk(void*, VstInt32, bool) { return 0; }
-
-VstInt32 AudioEffect::getMasterVersion() {
-    if (!audioMaster) return 0;
-    VstInt32 version = static_cast<VstInt32>(audioMaster(&cEffect, audioMasterVersion, 0, 0, nullptr, 0));
-    return version ? version : 1;
-}
-
-VstInt32 AudioEffect::getCurrentUniqueId() {
-    return audioMaster ? static_cast<VstInt32>(audioMaster(&cEffect, audioMasterCurrentId, 0, 0, nullptr, 0))
-                       : 0;
-}
-
-void AudioEffect::masterIdle() {
-    if (audioMaster) audioMaster(&cEffect, audioMasterIdle, 0, 0, nullptr, 0);
-}
 
 namespace {
 // A host value that must fit a 32-bit count; anything else is refused.

@@ -33,7 +33,6 @@ public:
 
     virtual void setParameter(VstInt32 index, float value);
     virtual float getParameter(VstInt32 index);
-    virtual void setParameterAutomated(VstInt32 index, float value);
 
     virtual VstInt32 getProgram() { return curProgram.load(std::memory_order_relaxed); }
     virtual void setProgram(VstInt32 program) { curProgram.store(program, std::memory_order_relaxed); }
@@ -55,12 +54,7 @@ public:
     virtual void setNumOutputs(VstInt32 outputs) { cEffect.numOutputs = outputs; }
     virtual void setInitialDelay(VstInt32 delay) { cEffect.initialDelay = delay; }
     virtual void canProcessReplacing(bool state = true) { setFlag(effFlagsCanReplacing, state); }
-    virtual void canDoubleReplacing(bool state = true) { setFlag(effFlagsCanDoubleReplacing, state); }
     virtual void programsAreChunks(bool state = true) { setFlag(effFlagsProgramChunks, state); }
-
-    virtual VstInt32 getMasterVersion();
-    virtual VstInt32 getCurrentUniqueId();
-    virtual void masterIdle();
 
     // Trampolines the host calls through the record.
     static VstIntPtr VSTCALLBACK dispatchEffectClass(AEffect* e, VstInt32 opcode, VstInt32 index,

@@ -35,7 +35,6 @@ public:
 
     // Declarations of the plug-in about itself.
     virtual void isSynth(bool state = true) { setFlag(effFlagsIsSynth, state); }
-    virtual void noTail(bool state = true) { setFlag(effFlagsNoSoundInStop, state); }
 
     // Calls to the host.
     virtual void __wantEventsDeprecated(bool state = true);
