@@ -39,6 +39,13 @@ struct Avx2Lanes {
         return _mm256_blend_ps(_mm256_permutevar8x32_ps(cur, rotate), _mm256_permutevar8x32_ps(prev, rotate), 0x01);
     }
     static R keepLanes(R a, int n) { return _mm256_and_ps(a, _mm256_castsi256_ps(mask(n))); }
+    // Lane masks for keys in lanes: all ones where true.
+    using M = __m256;
+    static R neg(R a) { return _mm256_xor_ps(a, _mm256_set1_ps(-0.0f)); }
+    static R select(M m, R a, R b) { return _mm256_blendv_ps(b, a, m); }
+    static M equal(R a, R b) { return _mm256_cmp_ps(a, b, _CMP_EQ_OQ); }
+    static M less(R a, R b) { return _mm256_cmp_ps(a, b, _CMP_LT_OQ); }
+    static unsigned bits(M m) { return static_cast<unsigned>(_mm256_movemask_ps(m)); }
     static float reduceMax(R v) {
         __m128 m = _mm_max_ps(_mm256_castps256_ps128(v), _mm256_extractf128_ps(v, 1));
         m = _mm_max_ps(m, _mm_movehl_ps(m, m));

@@ -39,6 +39,15 @@ struct Avx512Lanes {
         return _mm512_permutex2var_ps(prev, index, cur);
     }
     static R keepLanes(R a, int n) { return _mm512_maskz_mov_ps(mask(n), a); }
+    // Lane masks for keys in lanes.
+    using M = __mmask16;
+    static R neg(R a) {
+        return _mm512_castsi512_ps(_mm512_xor_epi32(_mm512_castps_si512(a), _mm512_set1_epi32(INT32_MIN)));
+    }
+    static R select(M m, R a, R b) { return _mm512_mask_mov_ps(b, m, a); }
+    static M equal(R a, R b) { return _mm512_cmp_ps_mask(a, b, _CMP_EQ_OQ); }
+    static M less(R a, R b) { return _mm512_cmp_ps_mask(a, b, _CMP_LT_OQ); }
+    static unsigned bits(M m) { return m; }
     static float reduceMax(R v) {
         __m256 h = _mm256_max_ps(_mm512_castps512_ps256(v),
                                  _mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(v), 1)));

@@ -42,6 +42,13 @@ struct Sse2Lanes {
         alignas(16) static const int kMask[8] = {-1, -1, -1, -1, 0, 0, 0, 0};
         return _mm_and_ps(a, _mm_loadu_ps(reinterpret_cast<const float*>(kMask + kWidth - n)));
     }
+    // Lane masks for keys in lanes: all ones where true.
+    using M = __m128;
+    static R neg(R a) { return _mm_xor_ps(a, _mm_set1_ps(-0.0f)); }
+    static R select(M m, R a, R b) { return _mm_or_ps(_mm_and_ps(m, a), _mm_andnot_ps(m, b)); }
+    static M equal(R a, R b) { return _mm_cmpeq_ps(a, b); }
+    static M less(R a, R b) { return _mm_cmplt_ps(a, b); }
+    static unsigned bits(M m) { return static_cast<unsigned>(_mm_movemask_ps(m)); }
     static float reduceMax(R v) {
         alignas(16) float t[kWidth];
         _mm_store_ps(t, v);

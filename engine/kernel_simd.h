@@ -1,10 +1,13 @@
 // The string kernel for vector units, written once over a small vector type
 // V and built once per instruction set (kernel_baseline.cpp, kernel_avx2.cpp,
-// kernel_avx512.cpp). Every element goes through exactly the operations of
-// the reference kernel (kernel.cpp) in the same order, with no fused
-// multiply-add, so the output is the same to the bit:
-// - points of one string sit in the vector lanes; each link force is computed
-//   once and reaches its other point by a shift across the lanes;
+// kernel_avx512.cpp). A worker's sounding keys are split (kernel_plan.h) into
+// runs of neighbouring keys with one key per lane (kernel_key_lanes.h) and
+// keys computed on their own, with the points of a string in the lanes
+// (below). Every element goes through exactly the operations of the
+// reference kernel (kernel.cpp) in the same order, with no fused
+// multiply-add, so the output is the same to the bit. For a key on its own:
+// - each link force is computed once and reaches its other point by a shift
+//   across the lanes;
 // - the hammer force is added to its one lane, the others get -0, which
 //   leaves every value (even a zero's sign) as it is;
 // - the peak |A| is a maximum of non-negative values, the same in any order;
@@ -18,6 +21,8 @@
 
 #include <cstring>
 
+#include "engine/kernel_key_lanes.h"
+#include "engine/kernel_plan.h"
 #include "engine/voice_job.h"
 #include "host/pelmar.h"
 
@@ -77,6 +82,65 @@ inline typename V::R stepString(float* X, float* Vel, int N, float K, float c, f
     return peak;
 }
 
+// One key on its own, through all frames, its pickups added to the sums.
+// `own`: room for a private copy of its strings for longer runs: keys of
+// different workers share cache lines at their edges in the plug-in's
+// arrays, and writing them every sample from two cores would bounce them.
+template <class V>
+void runSingleKey(pelmar& p, int k, int frames, float* outLeft, float* outRight, float (*own)[kMaxPoints]) {
+    const int N = p.stringLen[k];
+    const bool copied = frames >= kPrivateCopyFrames && N >= 2 && N <= kMaxPoints;
+    float* X1 = p.stringPos[k][0];
+    float* X2 = p.stringPos[k][1];
+    float* V1 = p.stringVel[k][0];
+    float* V2 = p.stringVel[k][1];
+    float* const shared[4] = {X1, X2, V1, V2};
+    if (copied) {
+        for (int s = 0; s < 4; ++s) std::memcpy(own[s], shared[s], sizeof(own[s]));
+        X1 = own[0];
+        X2 = own[1];
+        V1 = own[2];
+        V2 = own[3];
+    }
+    const float K1 = p.stiff1[k];
+    const float K2 = p.stiff2[k];
+    const float c = p.viscosity[k];
+    const float g = p.damping[k];
+    const int h = p.hammerPoint[k];
+    const int pL = p.pickupLeft[k];
+    const int pR = p.pickupRight[k];
+    const float threshold = 0.00001f / p.keyFreq[k];
+    const float* buf1 = p.forceBuf1[k];
+    const float* buf2 = p.forceBuf2[k];
+    const float amp1 = p.forceAmp1[k];
+    const float amp2 = p.forceAmp2[k];
+    int count = p.forceCount[k];
+
+    for (int f = 0; f < frames; ++f) {
+        bool hammer = false;
+        float phi = 0.0f;
+        if (count > 0) {
+            const int j = --count;
+            phi = buf2[j] * amp2 + buf1[j] * amp1;
+            hammer = true;
+        }
+        typename V::R peak = V::set1(0.0f);
+        peak = stepString<V>(X1, V1, N, K1, c, g, hammer, h, phi, peak);
+        peak = stepString<V>(X2, V2, N, K2, c, g, hammer, h, phi, peak);
+        outLeft[f] = (X1[pL] + X2[pL]) + outLeft[f];
+        outRight[f] = (X1[pR] + X2[pR]) + outRight[f];
+        // The peak is needed only once the strike is over.
+        if (count <= 0 && threshold > V::reduceMax(peak)) {
+            p.keyActive[k] = 0;
+            break;
+        }
+    }
+    p.forceCount[k] = static_cast<std::int16_t>(count);
+    // Only the moving points were written.
+    if (copied)
+        for (int s = 0; s < 4; ++s) std::memcpy(shared[s] + 1, own[s] + 1, sizeof(float) * (N - 1));
+}
+
 template <class V>
 void runVectorKernel(void* arg) {
     const VoiceJob& job = *static_cast<const VoiceJob*>(arg);
@@ -90,64 +154,27 @@ void runVectorKernel(void* arg) {
         outRight[f] = 0.0f;
     }
 
-    // A private copy of a key's strings for longer runs: keys of different
-    // workers share cache lines at their edges in the plug-in's arrays, and
-    // writing them every sample from two cores would bounce those lines.
+    int keys[kNumKeys];
+    int lens[kNumKeys];
+    int n = 0;
+    for (int k = job.firstKey; k < kNumKeys; k += job.keyStep)
+        if (p.keyActive[k]) {
+            keys[n] = k;
+            lens[n] = p.stringLen[k];
+            ++n;
+        }
+    KeyRun runs[kNumKeys];
+    const int runCount = planKeyRuns(lens, n, V::kWidth, frames, runs);
+
     alignas(64) float own[4][kMaxPoints];
-
-    for (int k = job.firstKey; k < kNumKeys; k += job.keyStep) {
-        if (!p.keyActive[k]) continue;
-        const int N = p.stringLen[k];
-        const bool copied = frames >= kPrivateCopyFrames && N >= 2 && N <= kMaxPoints;
-        float* X1 = p.stringPos[k][0];
-        float* X2 = p.stringPos[k][1];
-        float* V1 = p.stringVel[k][0];
-        float* V2 = p.stringVel[k][1];
-        float* const shared[4] = {X1, X2, V1, V2};
-        if (copied) {
-            for (int s = 0; s < 4; ++s) std::memcpy(own[s], shared[s], sizeof(own[s]));
-            X1 = own[0];
-            X2 = own[1];
-            V1 = own[2];
-            V2 = own[3];
+    for (int r = 0; r < runCount; ++r) {
+        const KeyRun& run = runs[r];
+        if (run.lanes) {
+            KeyLanes<V> group(p, keys + run.first, run.count);
+            group.run(frames, outLeft, outRight);
+        } else {
+            runSingleKey<V>(p, keys[run.first], frames, outLeft, outRight, own);
         }
-        const float K1 = p.stiff1[k];
-        const float K2 = p.stiff2[k];
-        const float c = p.viscosity[k];
-        const float g = p.damping[k];
-        const int h = p.hammerPoint[k];
-        const int pL = p.pickupLeft[k];
-        const int pR = p.pickupRight[k];
-        const float threshold = 0.00001f / p.keyFreq[k];
-        const float* buf1 = p.forceBuf1[k];
-        const float* buf2 = p.forceBuf2[k];
-        const float amp1 = p.forceAmp1[k];
-        const float amp2 = p.forceAmp2[k];
-        int count = p.forceCount[k];
-
-        for (int f = 0; f < frames; ++f) {
-            bool hammer = false;
-            float phi = 0.0f;
-            if (count > 0) {
-                const int j = --count;
-                phi = buf2[j] * amp2 + buf1[j] * amp1;
-                hammer = true;
-            }
-            typename V::R peak = V::set1(0.0f);
-            peak = stepString<V>(X1, V1, N, K1, c, g, hammer, h, phi, peak);
-            peak = stepString<V>(X2, V2, N, K2, c, g, hammer, h, phi, peak);
-            outLeft[f] = (X1[pL] + X2[pL]) + outLeft[f];
-            outRight[f] = (X1[pR] + X2[pR]) + outRight[f];
-            // The peak is needed only once the strike is over.
-            if (count <= 0 && threshold > V::reduceMax(peak)) {
-                p.keyActive[k] = 0;
-                break;
-            }
-        }
-        p.forceCount[k] = static_cast<std::int16_t>(count);
-        // Only the moving points were written.
-        if (copied)
-            for (int s = 0; s < 4; ++s) std::memcpy(shared[s] + 1, own[s] + 1, sizeof(float) * (N - 1));
     }
 }
 

@@ -28,6 +28,22 @@ struct Avx2Lanes {
         return _mm256_movemask_ps(_mm256_and_ps(low, high)) == 0xFF;
     }
     static I toInt(F v) { return _mm256_cvttps_epi32(v); }
+    static float firstLane(F v) { return _mm256_cvtss_f32(v); }
+    static float lastLane(F v) {
+        const __m128 top = _mm256_extractf128_ps(v, 1);
+        return _mm_cvtss_f32(_mm_shuffle_ps(top, top, 3));
+    }
+    // Two cells of four values: one 256-bit load. `offset`: each lane's cell
+    // counted from the first.
+    static constexpr int kNearbyCells = 2;
+    static void permuteCells(const float* cells, I offset, F& a0, F& d0, F& a1, F& d1) {
+        const F values = _mm256_loadu_ps(cells);
+        const I at = _mm256_slli_epi32(offset, 2);
+        a0 = _mm256_permutevar8x32_ps(values, at);
+        d0 = _mm256_permutevar8x32_ps(values, _mm256_add_epi32(at, _mm256_set1_epi32(1)));
+        a1 = _mm256_permutevar8x32_ps(values, _mm256_add_epi32(at, _mm256_set1_epi32(2)));
+        d1 = _mm256_permutevar8x32_ps(values, _mm256_add_epi32(at, _mm256_set1_epi32(3)));
+    }
     // The quotient from a multiplication by the reciprocal may be one off;
     // one correction step each way makes the remainder exact.
     static __m128i wrapHalf(__m128i c) {

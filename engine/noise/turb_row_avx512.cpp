@@ -1,6 +1,7 @@
 // The row of t3d_turb in sixteen lanes. This file alone is compiled with
 // -mavx512f (see CMakeLists.txt); it runs only where the processor has it.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"  // GCC 12's own intrinsics
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #include <immintrin.h>
 
 #include "engine/noise/turb_row_simd.h"
@@ -29,6 +30,19 @@ struct Avx512Lanes {
         return (low & high) == 0xFFFF;
     }
     static I toInt(F v) { return _mm512_cvttps_epi32(v); }
+    static float firstLane(F v) { return _mm512_cvtss_f32(v); }
+    static float lastLane(F v) { return _mm512_cvtss_f32(_mm512_permutexvar_ps(_mm512_set1_epi32(15), v)); }
+    // Four cells of four values: one 512-bit load. `offset`: each lane's
+    // cell counted from the first.
+    static constexpr int kNearbyCells = 4;
+    static void permuteCells(const float* cells, I offset, F& a0, F& d0, F& a1, F& d1) {
+        const F values = _mm512_loadu_ps(cells);
+        const I at = _mm512_slli_epi32(offset, 2);
+        a0 = _mm512_permutexvar_ps(at, values);
+        d0 = _mm512_permutexvar_ps(_mm512_add_epi32(at, _mm512_set1_epi32(1)), values);
+        a1 = _mm512_permutexvar_ps(_mm512_add_epi32(at, _mm512_set1_epi32(2)), values);
+        d1 = _mm512_permutexvar_ps(_mm512_add_epi32(at, _mm512_set1_epi32(3)), values);
+    }
     // The quotient from a multiplication by the reciprocal may be one off;
     // one correction step each way makes the remainder exact.
     static __m256i wrapHalf(__m256i c) {

@@ -5,7 +5,10 @@
 // non-negative remainder modulo kNoiseTableSize (computed exactly in double
 // precision). A vector with any position beyond the integer range, or not
 // finite, is handed to the scalar t3d_bruit, which treats those cases.
-// The lattice values come from noiseCells, two 64-bit loads per lane.
+// The lattice values come from noiseCells: when the whole vector falls in a
+// few neighbouring cells (the slow octaves of the long curves, most of the
+// work), one load holds them and the lanes pick theirs by a permutation;
+// otherwise two 64-bit gathers per lane fetch them.
 // Internal linkage only: each translation unit keeps its own build.
 #pragma once
 
@@ -13,6 +16,22 @@
 #include "engine/noise/turb_row.h"
 
 namespace {
+
+// Positions grow along the lanes, so the lattice points of the first and the
+// last lane bound them all. When they lie within L::kNearbyCells cells that
+// do not wrap round the table's end, loads the cells' values and returns true.
+template <class L>
+inline bool nearbyCells(typename L::F lattice, typename L::F& a0, typename L::F& d0, typename L::F& a1,
+                        typename L::F& d1) {
+    const float first = L::firstLane(lattice);
+    const float span = L::lastLane(lattice) - first;
+    if (!(span >= 0.0f && span < static_cast<float>(L::kNearbyCells))) return false;
+    int cell = static_cast<int>(first) % kNoiseTableSize;
+    if (cell < 0) cell += kNoiseTableSize;
+    if (cell + L::kNearbyCells > kNoiseTableSize) return false;
+    L::permuteCells(&noiseCells[cell][0], L::toInt(L::sub(lattice, L::set1(first))), a0, d0, a1, d1);
+    return true;
+}
 
 template <class L>
 inline typename L::F bruitLanes(typename L::F x) {
@@ -25,10 +44,9 @@ inline typename L::F bruitLanes(typename L::F x) {
         for (int lane = 0; lane < L::kWidth; ++lane) out[lane] = t3d_bruit(in[lane]);
         return L::load(out);
     }
-    const typename L::I c0 = L::wrap(L::toInt(lattice));
     const F u = L::sub(x, lattice);
     F a0, d0, a1, d1;
-    L::gatherCell(c0, a0, d0, a1, d1);
+    if (!nearbyCells<L>(lattice, a0, d0, a1, d1)) L::gatherCell(L::wrap(L::toInt(lattice)), a0, d0, a1, d1);
     // a0 + u * (d0 + u * ((3 (a1 - a0) - 2 d0 - d1) + u * (2 (a0 - a1) + d0 + d1)))
     const F p3 = L::sub(L::sub(L::mul(L::set1(3.0f), L::sub(a1, a0)), L::mul(L::set1(2.0f), d0)), d1);
     const F p2 = L::add(L::add(L::mul(L::set1(2.0f), L::sub(a0, a1)), d0), d1);

@@ -1,0 +1,228 @@
+// A group of keys with one key in each vector lane, for the vector builds of
+// the string kernel (included by kernel_simd.h). Where a key's points sit in
+// the lanes, every vector of a string overlaps the next; with a key per lane,
+// point i of all the group's keys is one vector, so each point is loaded
+// exactly as it was stored the sample before and no lane shuffles are needed.
+//
+// Every lane goes through exactly the operations of the reference kernel in
+// the same order (no fused multiply-add), so the bits are the same:
+// - the group's state is copied into lane-major arrays for the run and
+//   copied back after it; points from a key's fixed end on are +0 and are
+//   never written, so the last link reads the fixed end as the reference
+//   does (x - (+0) is x to the bit);
+// - the hammer force is added only in the lanes whose key is struck at that
+//   point, the peak |A| only counts a key's own points;
+// - a key that falls silent keeps the state of the sample it fell silent
+//   at: that lane is copied back at once and left out of the sums after.
+// The pickups of a sample are added to its sums lane by lane, in ascending
+// key order, after the keys of the groups before.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+#include "host/pelmar.h"
+
+namespace {
+
+template <class V>
+struct KeyLanes {
+    using R = typename V::R;
+    using M = typename V::M;
+    static constexpr int W = V::kWidth;
+    static constexpr int kRows = kMaxPoints + 1;  // points 0..N of the longest string
+
+    // One string's positions and velocities, point by point, W keys a row.
+    struct alignas(64) Rows {
+        float x[kRows][W];
+        float v[kRows][W];
+    };
+
+    pelmar& p;
+    const int* keys;
+    int count;
+    Rows s1, s2;
+    int len[W];
+    int strike[W];
+    std::uint32_t active = 0;    // lanes whose key still sounds
+    std::uint32_t striking = 0;  // lanes whose key is being struck
+
+    KeyLanes(pelmar& plugin, const int* groupKeys, int n) : p(plugin), keys(groupKeys), count(n) {}
+
+    int longest() const {
+        int n = 0;
+        for (int l = 0; l < count; ++l) n = len[l] > n ? len[l] : n;
+        return n;
+    }
+
+    void copyIn() {
+        std::memset(&s1, 0, sizeof s1);
+        std::memset(&s2, 0, sizeof s2);
+        for (int l = 0; l < W; ++l) len[l] = 0;
+        for (int l = 0; l < count; ++l) {
+            const int k = keys[l];
+            len[l] = p.stringLen[k];
+            strike[l] = p.forceCount[k];
+            active |= 1u << l;
+            if (strike[l] > 0) striking |= 1u << l;
+            for (int i = 1; i < len[l]; ++i) {
+                s1.x[i][l] = p.stringPos[k][0][i];
+                s1.v[i][l] = p.stringVel[k][0][i];
+                s2.x[i][l] = p.stringPos[k][1][i];
+                s2.v[i][l] = p.stringVel[k][1][i];
+            }
+        }
+    }
+
+    void copyOut(int l) {
+        const int k = keys[l];
+        for (int i = 1; i < len[l]; ++i) {
+            p.stringPos[k][0][i] = s1.x[i][l];
+            p.stringVel[k][0][i] = s1.v[i][l];
+            p.stringPos[k][1][i] = s2.x[i][l];
+            p.stringVel[k][1][i] = s2.v[i][l];
+        }
+    }
+
+    // One point of one string: the link force to the next point (carried to
+    // the next call as `left`), the acceleration, then velocity and position.
+    template <bool kHammer, bool kEnd>
+    static inline void point(float (*x)[W], float (*v)[W], int i, R k, R c, R g, R& left, R& peak, M hammerAt,
+                             R phi, M inString) {
+        const R xi = V::load(x[i]);
+        const R vi = V::load(v[i]);
+        const R right = V::add(V::mul(k, V::sub(xi, V::load(x[i + 1]))), V::mul(c, V::sub(vi, V::load(v[i + 1]))));
+        R a = V::sub(V::sub(left, right), V::mul(g, vi));
+        left = right;
+        if (kHammer) a = V::select(hammerAt, V::add(a, phi), a);
+        R vNew = V::add(vi, a);
+        R xNew = V::add(xi, vNew);
+        R magnitude = V::abs(a);
+        if (kEnd) {  // lanes past a string's last moving point keep their +0
+            vNew = V::select(inString, vNew, vi);
+            xNew = V::select(inString, xNew, xi);
+            magnitude = V::select(inString, magnitude, V::set1(0.0f));
+        }
+        V::store(v[i], vNew);
+        V::store(x[i], xNew);
+        peak = V::maxKeepingPeak(magnitude, peak);
+    }
+
+    template <bool kHammer, bool kEnd>
+    inline void points(int from, int to, const R* k, R c, R g, R* left, R& peak, R hammerPoint, R phi, R lenV) {
+        for (int i = from; i < to; ++i) {
+            const R at = V::set1(static_cast<float>(i));
+            const M hammerAt = kHammer ? V::equal(hammerPoint, at) : M{};
+            const M inString = kEnd ? V::less(at, lenV) : M{};
+            point<kHammer, kEnd>(s1.x, s1.v, i, k[0], c, g, left[0], peak, hammerAt, phi, inString);
+            point<kHammer, kEnd>(s2.x, s2.v, i, k[1], c, g, left[1], peak, hammerAt, phi, inString);
+        }
+    }
+
+    // Advances the group by `frames` samples, adding its pickups to the sums.
+    void run(int frames, float* outLeft, float* outRight) {
+        copyIn();
+        alignas(64) float laneK1[W], laneK2[W], laneC[W], laneG[W], laneLen[W], laneThreshold[W];
+        alignas(64) float laneHammer[W], lanePhi[W];
+        int shortest = kRows;
+        for (int l = 0; l < W; ++l) {
+            const bool used = l < count;
+            const int k = used ? keys[l] : 0;
+            laneK1[l] = used ? p.stiff1[k] : 0.0f;
+            laneK2[l] = used ? p.stiff2[k] : 0.0f;
+            laneC[l] = used ? p.viscosity[k] : 0.0f;
+            laneG[l] = used ? p.damping[k] : 0.0f;
+            laneLen[l] = static_cast<float>(len[l]);
+            laneThreshold[l] = used ? 0.00001f / p.keyFreq[k] : 0.0f;
+            if (used && len[l] < shortest) shortest = len[l];
+        }
+        const int longestLen = longest();
+        int hammerFirst = kRows, hammerLast = -1;
+        for (int l = 0; l < count; ++l) {
+            const int h = p.hammerPoint[keys[l]];
+            if (h < hammerFirst) hammerFirst = h;
+            if (h > hammerLast) hammerLast = h;
+        }
+        const R k[2] = {V::load(laneK1), V::load(laneK2)};
+        const R c = V::load(laneC);
+        const R g = V::load(laneG);
+        const R lenV = V::load(laneLen);
+        const R threshold = V::load(laneThreshold);
+        int pickLeft[W], pickRight[W];
+        for (int l = 0; l < count; ++l) {
+            pickLeft[l] = p.pickupLeft[keys[l]];
+            pickRight[l] = p.pickupRight[keys[l]];
+        }
+
+        for (int f = 0; f < frames; ++f) {
+            bool hammer = false;
+            if (striking) {
+                for (int l = 0; l < W; ++l) {
+                    laneHammer[l] = -1.0f;
+                    lanePhi[l] = -0.0f;
+                }
+                for (std::uint32_t m = striking; m; m &= m - 1) {
+                    const int l = __builtin_ctz(m);
+                    const int key = keys[l];
+                    const int j = --strike[l];
+                    lanePhi[l] = p.forceBuf2[key][j] * p.forceAmp2[key] + p.forceBuf1[key][j] * p.forceAmp1[key];
+                    laneHammer[l] = static_cast<float>(p.hammerPoint[key]);
+                    if (strike[l] <= 0) striking &= ~(1u << l);
+                }
+                hammer = true;
+            }
+            const R hammerPoint = V::load(laneHammer);
+            const R phi = V::load(lanePhi);
+            R left[2];
+            for (int s = 0; s < 2; ++s) {
+                const auto& rows = s == 0 ? s1 : s2;
+                left[s] = V::neg(V::add(V::mul(k[s], V::load(rows.x[1])), V::mul(c, V::load(rows.v[1]))));
+            }
+            R peak = V::set1(0.0f);
+            // Points every key of the group has, then those only the longer
+            // strings have; only the hammer's points look for a strike.
+            const int hFrom = hammer ? hammerFirst : kRows, hTo = hammer ? hammerLast + 1 : kRows;
+            auto span = [&](int from, int to, auto end) {
+                constexpr bool kEnd = decltype(end)::value;
+                const int h0 = hFrom < from ? from : hFrom > to ? to : hFrom;
+                const int h1 = hTo < h0 ? h0 : hTo > to ? to : hTo;
+                points<false, kEnd>(from, h0, k, c, g, left, peak, hammerPoint, phi, lenV);
+                points<true, kEnd>(h0, h1, k, c, g, left, peak, hammerPoint, phi, lenV);
+                points<false, kEnd>(h1, to, k, c, g, left, peak, hammerPoint, phi, lenV);
+            };
+            span(1, shortest, std::false_type{});
+            span(shortest, longestLen, std::true_type{});
+
+            float sL = outLeft[f];
+            float sR = outRight[f];
+            for (std::uint32_t m = active; m; m &= m - 1) {
+                const int l = __builtin_ctz(m);
+                sL = (s1.x[pickLeft[l]][l] + s2.x[pickLeft[l]][l]) + sL;
+                sR = (s1.x[pickRight[l]][l] + s2.x[pickRight[l]][l]) + sR;
+            }
+            outLeft[f] = sL;
+            outRight[f] = sR;
+
+            // Keys that barely move any more, once their strike is over.
+            std::uint32_t quiet = V::bits(V::less(peak, threshold)) & active & ~striking;
+            if (quiet) {
+                for (std::uint32_t m = quiet; m; m &= m - 1) {
+                    const int l = __builtin_ctz(m);
+                    copyOut(l);
+                    p.keyActive[keys[l]] = 0;
+                    p.forceCount[keys[l]] = static_cast<std::int16_t>(strike[l]);
+                }
+                active &= ~quiet;
+                if (!active) return;
+            }
+        }
+        for (std::uint32_t m = active; m; m &= m - 1) {
+            const int l = __builtin_ctz(m);
+            copyOut(l);
+            p.forceCount[keys[l]] = static_cast<std::int16_t>(strike[l]);
+        }
+    }
+};
+
+}  // namespace

@@ -1,0 +1,18 @@
+// How a worker's sounding keys are split for the vector kernel: runs of
+// neighbouring keys that share the vector lanes (a key per lane), and keys
+// computed on their own (a string's points in the lanes), whichever costs
+// less for this sub-block. Neighbouring keys have strings of nearly the same
+// length, so a run wastes few lanes; a few keys of very different lengths
+// are cheaper on their own. Either way the bits are the same.
+#pragma once
+
+struct KeyRun {
+    int first;  // index into the worker's list of sounding keys
+    int count;  // keys in the run; 1 with lanes == false is a key on its own
+    bool lanes;
+};
+
+// Splits `n` keys (in ascending key order, with string lengths `lens`) into
+// runs of at most `width` keys for a sub-block of `frames` samples; returns
+// the number of runs written to `runs` (room for n).
+int planKeyRuns(const int* lens, int n, int width, int frames, KeyRun* runs);
