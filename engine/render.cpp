@@ -20,8 +20,9 @@ inline float limitSample(float x) {
 
 // Point updates (one point of one string for one sample) below which a
 // sub-block runs on the calling thread: about 50 microseconds of the vector
-// kernel, the price of waking a worker that has gone to sleep.
-constexpr long kPointUpdatesWorthAHandOver = 150000;
+// kernel (some 6000 updates a microsecond with keys in lanes), the price of
+// waking a worker that has gone to sleep.
+constexpr long kPointUpdatesWorthAHandOver = 300000;
 
 long pointUpdates(const pelmar& p, long frames) {
     long points = 0;
