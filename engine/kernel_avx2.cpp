@@ -25,6 +25,7 @@ struct Avx2Lanes {
     static R add(R a, R b) { return _mm256_add_ps(a, b); }
     static R sub(R a, R b) { return _mm256_sub_ps(a, b); }
     static R mul(R a, R b) { return _mm256_mul_ps(a, b); }
+    static R addOnMultiplier(R a, R b) { return add(a, b); }
     static R abs(R a) { return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), a); }
     // a > peak ? a : peak, lane by lane: a NaN never becomes the peak.
     static R maxKeepingPeak(R a, R peak) { return _mm256_max_ps(a, peak); }

@@ -25,6 +25,7 @@ struct Sse2Lanes {
     static R add(R a, R b) { return _mm_add_ps(a, b); }
     static R sub(R a, R b) { return _mm_sub_ps(a, b); }
     static R mul(R a, R b) { return _mm_mul_ps(a, b); }
+    static R addOnMultiplier(R a, R b) { return add(a, b); }
     static R abs(R a) { return _mm_andnot_ps(_mm_set1_ps(-0.0f), a); }
     // a > peak ? a : peak, lane by lane: a NaN never becomes the peak.
     static R maxKeepingPeak(R a, R peak) { return _mm_max_ps(a, peak); }

@@ -96,8 +96,8 @@ struct KeyLanes {
         R a = V::sub(V::sub(left, right), V::mul(g, vi));
         left = right;
         if (kHammer) a = V::select(hammerAt, V::add(a, phi), a);
-        R vNew = V::add(vi, a);
-        R xNew = V::add(xi, vNew);
+        R vNew = V::addOnMultiplier(vi, a);
+        R xNew = V::addOnMultiplier(xi, vNew);
         R magnitude = V::abs(a);
         if (kEnd) {  // lanes past a string's last moving point keep their +0
             vNew = V::select(inString, vNew, vi);
@@ -111,6 +111,7 @@ struct KeyLanes {
 
     template <bool kHammer, bool kEnd>
     inline void points(int from, int to, const R* k, R c, R g, R* left, R& peak, R hammerPoint, R phi, R lenV) {
+#pragma GCC unroll 2
         for (int i = from; i < to; ++i) {
             const R at = V::set1(static_cast<float>(i));
             const M hammerAt = kHammer ? V::equal(hammerPoint, at) : M{};
