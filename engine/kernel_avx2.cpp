@@ -47,6 +47,19 @@ struct Avx2Lanes {
     static M equal(R a, R b) { return _mm256_cmp_ps(a, b, _CMP_EQ_OQ); }
     static M less(R a, R b) { return _mm256_cmp_ps(a, b, _CMP_LT_OQ); }
     static unsigned bits(M m) { return static_cast<unsigned>(_mm256_movemask_ps(m)); }
+    static M firstLanes(int n) { return _mm256_castsi256_ps(mask(n)); }
+    static M onlyLane(int lane) {
+        return _mm256_castsi256_ps(_mm256_cmpeq_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(lane)));
+    }
+    // Lane l takes lane l - 1 (lane 0 takes +0), or lane l + 1 (the last takes +0).
+    static R shiftUp(R a) {
+        const R moved = _mm256_permutevar8x32_ps(a, _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6));
+        return _mm256_blend_ps(moved, _mm256_setzero_ps(), 0x01);
+    }
+    static R shiftDown(R a) {
+        const R moved = _mm256_permutevar8x32_ps(a, _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 7));
+        return _mm256_blend_ps(moved, _mm256_setzero_ps(), 0x80);
+    }
     static float reduceMax(R v) {
         __m128 m = _mm_max_ps(_mm256_castps256_ps128(v), _mm256_extractf128_ps(v, 1));
         m = _mm_max_ps(m, _mm_movehl_ps(m, m));

@@ -52,6 +52,15 @@ struct Avx512Lanes {
     static M equal(R a, R b) { return _mm512_cmp_ps_mask(a, b, _CMP_EQ_OQ); }
     static M less(R a, R b) { return _mm512_cmp_ps_mask(a, b, _CMP_LT_OQ); }
     static unsigned bits(M m) { return m; }
+    static M firstLanes(int n) { return static_cast<M>((1u << n) - 1u); }
+    static M onlyLane(int lane) { return static_cast<M>(1u << lane); }
+    // Lane l takes lane l - 1 (lane 0 takes +0), or lane l + 1 (the last takes +0).
+    static R shiftUp(R a) {
+        return _mm512_castsi512_ps(_mm512_alignr_epi32(_mm512_castps_si512(a), _mm512_setzero_si512(), 15));
+    }
+    static R shiftDown(R a) {
+        return _mm512_castsi512_ps(_mm512_alignr_epi32(_mm512_setzero_si512(), _mm512_castps_si512(a), 1));
+    }
     static float reduceMax(R v) {
         __m256 h = _mm256_max_ps(_mm512_castps512_ps256(v),
                                  _mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(v), 1)));

@@ -50,6 +50,15 @@ struct Sse2Lanes {
     static M equal(R a, R b) { return _mm_cmpeq_ps(a, b); }
     static M less(R a, R b) { return _mm_cmplt_ps(a, b); }
     static unsigned bits(M m) { return static_cast<unsigned>(_mm_movemask_ps(m)); }
+    static M firstLanes(int n) {
+        return _mm_castsi128_ps(_mm_cmpgt_epi32(_mm_set1_epi32(n), _mm_setr_epi32(0, 1, 2, 3)));
+    }
+    static M onlyLane(int lane) {
+        return _mm_castsi128_ps(_mm_cmpeq_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(lane)));
+    }
+    // Lane l takes lane l - 1 (lane 0 takes +0), or lane l + 1 (the last takes +0).
+    static R shiftUp(R a) { return _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(a), 4)); }
+    static R shiftDown(R a) { return _mm_castsi128_ps(_mm_srli_si128(_mm_castps_si128(a), 4)); }
     static float reduceMax(R v) {
         alignas(16) float t[kWidth];
         _mm_store_ps(t, v);

@@ -6,9 +6,9 @@
 #include "host/pelmar.h"
 
 namespace {
-// A key on its own: shifting lanes and unaligned loads make its vectors
-// dearer than a run's, and each sample pays for its strike and pickups.
-constexpr float kSingleVectorCost = 1.6f;
+// A key on its own: its rows of segments cost what a run's rows cost, and
+// each sample pays for its strike, its pickups and the segments' links.
+constexpr float kSingleVectorCost = 1.0f;
 constexpr float kSingleSampleCost = 6.0f;
 // A run: each sample pays for its pickups lane by lane; copying the state
 // in and out of the lanes is paid once per sub-block.

@@ -23,6 +23,7 @@
 
 #include "engine/kernel_key_lanes.h"
 #include "engine/kernel_plan.h"
+#include "engine/kernel_segmented_key.h"
 #include "engine/voice_job.h"
 #include "host/pelmar.h"
 
@@ -172,6 +173,9 @@ void runVectorKernel(void* arg) {
         if (run.lanes) {
             KeyLanes<V> group(p, keys + run.first, run.count);
             group.run(frames, outLeft, outRight);
+        } else if (frames >= kPrivateCopyFrames && lens[run.first] >= 2) {
+            SegmentedKey<V> key;
+            key.run(p, keys[run.first], frames, outLeft, outRight);
         } else {
             runSingleKey<V>(p, keys[run.first], frames, outLeft, outRight, own);
         }

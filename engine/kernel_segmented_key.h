@@ -1,0 +1,158 @@
+// One key on its own for the vector builds of the string kernel (included by
+// kernel_simd.h), with each string cut into W equal segments, one segment a
+// lane: row r of lane l holds point l * S + r + 1, S rows in all. A row is
+// then a vector of points that all move at once, and its right-hand
+// neighbours are the next row, loaded exactly as it was stored the sample
+// before (a string's points side by side in the lanes would need loads that
+// straddle two earlier stores, which the processor cannot forward).
+//
+// Every point goes through the reference kernel's operations in its order:
+// - the link force F(p) between points p and p + 1 comes from the old
+//   positions and velocities and is carried from a row to the next; the
+//   links from one segment to the next, F(l S), are computed before the
+//   first row from the old last row shifted one lane up, with F(0) =
+//   -(K X[1] + c V[1]) in lane 0;
+// - the last row's neighbours are the old first row shifted one lane down,
+//   +0 past the last lane; points from the fixed end N on are +0 and never
+//   written, so the last link reads the fixed end as +0 (x - (+0) is x);
+// - the hammer force is added in its one lane; the peak |A| counts only the
+//   string's own points.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "host/pelmar.h"
+
+namespace {
+
+template <class V>
+struct SegmentedKey {
+    using R = typename V::R;
+    using M = typename V::M;
+    static constexpr int W = V::kWidth;
+    static constexpr int kMaxRows = (kMaxPoints - 1 + W - 1) / W;
+
+    struct alignas(64) Rows {
+        float x[kMaxRows][W];
+        float v[kMaxRows][W];
+    };
+
+    Rows s[2];
+    int rows = 0;      // S
+    int fullRows = 0;  // rows r < fullRows have `lanes` points; the others one lane fewer
+    int lanes = 0;
+
+    // Row and lane of point p (1..N-1).
+    int rowOf(int p) const { return (p - 1) % rows; }
+    int laneOf(int p) const { return (p - 1) / rows; }
+
+    // One row: forces, accelerations, then velocities and positions; with
+    // kPartial, lanes outside `used` keep their +0.
+    template <bool kPartial>
+    static inline void row(float* x, float* v, R xn, R vn, R K, R c, R g, R& left, bool struck, M hammerLane,
+                           R phi, M used, R& peak) {
+        const R xi = V::load(x);
+        const R vi = V::load(v);
+        const R right = V::add(V::mul(K, V::sub(xi, xn)), V::mul(c, V::sub(vi, vn)));
+        R a = V::sub(V::sub(left, right), V::mul(g, vi));
+        left = right;
+        if (struck) a = V::select(hammerLane, V::add(a, phi), a);
+        const R vNew = V::addOnMultiplier(vi, a);
+        const R xNew = V::addOnMultiplier(xi, vNew);
+        if (kPartial) {
+            V::store(v, V::select(used, vNew, vi));
+            V::store(x, V::select(used, xNew, xi));
+            peak = V::maxKeepingPeak(V::select(used, V::abs(a), V::set1(0.0f)), peak);
+        } else {
+            V::store(v, vNew);
+            V::store(x, xNew);
+            peak = V::maxKeepingPeak(V::abs(a), peak);
+        }
+    }
+
+    // Both strings by one sample; hammerRow -1 when there is no strike.
+    template <bool kPartial>
+    inline void step(const R* K, R c, R g, int hammerRow, M hammerLane, R phi, M wideRows, M narrowRows, R& peak) {
+        for (int t = 0; t < 2; ++t) {
+            float (*x)[W] = s[t].x;
+            float (*v)[W] = s[t].v;
+            const R first = V::load(x[0]);
+            const R firstV = V::load(v[0]);
+            // F(l S) in every lane from the old last row, F(0) in lane 0.
+            R left = V::add(V::mul(K[t], V::sub(V::shiftUp(V::load(x[rows - 1])), first)),
+                            V::mul(c, V::sub(V::shiftUp(V::load(v[rows - 1])), firstV)));
+            left = V::select(V::onlyLane(0), V::neg(V::add(V::mul(K[t], first), V::mul(c, firstV))), left);
+            for (int r = 0; r + 1 < rows; ++r)
+                row<kPartial>(x[r], v[r], V::load(x[r + 1]), V::load(v[r + 1]), K[t], c, g, left, r == hammerRow,
+                              hammerLane, phi, r < fullRows ? wideRows : narrowRows, peak);
+            // The last row's neighbours: the old first row one lane down.
+            const int r = rows - 1;
+            row<kPartial>(x[r], v[r], V::shiftDown(first), V::shiftDown(firstV), K[t], c, g, left, r == hammerRow,
+                          hammerLane, phi, r < fullRows ? wideRows : narrowRows, peak);
+        }
+    }
+
+    // Advances key k by `frames` samples, adding its pickups to the sums.
+    void run(pelmar& p, int k, int frames, float* outLeft, float* outRight) {
+        const int N = p.stringLen[k];
+        const int moving = N - 1;  // points 1..N-1
+        rows = (moving + W - 1) / W;
+        lanes = (moving + rows - 1) / rows;
+        fullRows = moving - (lanes - 1) * rows;  // rows that reach into the last used lane
+        std::memset(s, 0, sizeof s);
+        for (int q = 1; q <= moving; ++q)
+            for (int t = 0; t < 2; ++t) {
+                s[t].x[rowOf(q)][laneOf(q)] = p.stringPos[k][t][q];
+                s[t].v[rowOf(q)][laneOf(q)] = p.stringVel[k][t][q];
+            }
+
+        const M wideRows = V::firstLanes(lanes);
+        const M narrowRows = V::firstLanes(lanes - 1);
+        const bool everyLane = lanes == W && fullRows == rows;  // no lane to leave out
+        const R K[2] = {V::set1(p.stiff1[k]), V::set1(p.stiff2[k])};
+        const R c = V::set1(p.viscosity[k]);
+        const R g = V::set1(p.damping[k]);
+        const int h = p.hammerPoint[k];
+        const int hammerRow = rowOf(h);
+        const M hammerLane = V::onlyLane(laneOf(h));
+        const int pL = p.pickupLeft[k], pR = p.pickupRight[k];
+        const int leftRow = rowOf(pL), leftLane = laneOf(pL);
+        const int rightRow = rowOf(pR), rightLane = laneOf(pR);
+        const float threshold = 0.00001f / p.keyFreq[k];
+        const float* buf1 = p.forceBuf1[k];
+        const float* buf2 = p.forceBuf2[k];
+        const float amp1 = p.forceAmp1[k];
+        const float amp2 = p.forceAmp2[k];
+        int count = p.forceCount[k];
+
+        for (int f = 0; f < frames; ++f) {
+            bool hammer = false;
+            R phi = V::set1(0.0f);
+            if (count > 0) {
+                const int j = --count;
+                phi = V::set1(buf2[j] * amp2 + buf1[j] * amp1);
+                hammer = true;
+            }
+            R peak = V::set1(0.0f);
+            if (everyLane)
+                step<false>(K, c, g, hammer ? hammerRow : -1, hammerLane, phi, wideRows, narrowRows, peak);
+            else
+                step<true>(K, c, g, hammer ? hammerRow : -1, hammerLane, phi, wideRows, narrowRows, peak);
+            outLeft[f] = (s[0].x[leftRow][leftLane] + s[1].x[leftRow][leftLane]) + outLeft[f];
+            outRight[f] = (s[0].x[rightRow][rightLane] + s[1].x[rightRow][rightLane]) + outRight[f];
+            if (count <= 0 && threshold > V::reduceMax(peak)) {
+                p.keyActive[k] = 0;
+                break;
+            }
+        }
+        p.forceCount[k] = static_cast<std::int16_t>(count);
+        for (int q = 1; q <= moving; ++q)
+            for (int t = 0; t < 2; ++t) {
+                p.stringPos[k][t][q] = s[t].x[rowOf(q)][laneOf(q)];
+                p.stringVel[k][t][q] = s[t].v[rowOf(q)][laneOf(q)];
+            }
+    }
+};
+
+}  // namespace
