@@ -216,4 +216,62 @@ TEST(KernelIdentity, KeysFallSilentAtTheSameSample) {
     }
 }
 
+// Every string length from the shortest to the longest, with the hammer and
+// the pickups at the ends and in the middle of the string, in jobs long
+// enough for the key-per-lane runs and the segmented single keys: lengths
+// that fill the lanes exactly or leave one point over, hammers in the first
+// and last segment rows, and keys falling silent within a job.
+TEST(KernelIdentity, EveryStringLengthAndLayoutMatchesTheReference) {
+    KernelChoice keep;
+    for (int round = 0; round < 2; ++round) {
+        auto prepare = [round] {
+            auto p = testplug::make(1);
+            applyParameterSet(*p, 13);
+            testplug::EventList list;
+            for (int key = 0; key < kNumKeys; ++key) list.noteOn(0, key + 21, 40 + key);
+            list.sendTo(*p);
+            testplug::render(*p, 1, 1);  // strikes applied, curves built
+            for (int k = 0; k < kNumKeys; ++k) {
+                const int n = 5 + (k + round * kNumKeys) % (kMaxPoints - 4);  // 5..100
+                p->stringLen[k] = n;
+                const int place[] = {1, n - 1, n / 2, 2, n - 2};
+                p->hammerPoint[k] = place[(k + round) % 5];
+                p->pickupLeft[k] = place[(k + 1) % 5];
+                p->pickupRight[k] = place[(k + 3) % 5];
+                p->damping[k] = 0.003f + 0.001f * static_cast<float>(k % 5);
+                for (int t = 0; t < kNumStrings; ++t)
+                    for (int i = n; i < kMaxPoints; ++i) p->stringPos[k][t][i] = p->stringVel[k][t][i] = 0.0f;
+            }
+            return p;
+        };
+        for (KernelPath path : vectorPaths()) {
+            SCOPED_TRACE(testing::Message() << pathName(path) << " round " << round);
+            auto reference = prepare();
+            auto fast = prepare();
+            const KernelFunction fastKernel = (selectKernelPath(path), selectedKernel());
+            const int steps[] = {64, 16, 9, 100, 8, 33};
+            std::vector<float> refL(100), refR(100), fastL(100), fastR(100);
+            for (int call = 0; call < 240; ++call) {
+                const int frames = steps[call % 6];
+                const int workers = 1 + call % 3;
+                for (int firstKey = 0; firstKey < workers; ++firstKey) {
+                    VoiceJob a{firstKey, workers, reference.get(), refL.data(), refR.data(), frames};
+                    VoiceJob b{firstKey, workers, fast.get(), fastL.data(), fastR.data(), frames};
+                    pelmar_process(&a);
+                    fastKernel(&b);
+                    ASSERT_EQ(std::memcmp(refL.data(), fastL.data(), sizeof(float) * frames), 0) << call;
+                    ASSERT_EQ(std::memcmp(refR.data(), fastR.data(), sizeof(float) * frames), 0) << call;
+                    ASSERT_EQ(std::memcmp(reference->keyActive, fast->keyActive, kNumKeys), 0) << call;
+                    ASSERT_EQ(std::memcmp(reference->forceCount, fast->forceCount, sizeof(fast->forceCount)), 0);
+                }
+            }
+            int silent = 0;
+            for (int k = 0; k < kNumKeys; ++k) silent += !reference->keyActive[k];
+            EXPECT_GT(silent, 0) << "some keys fell silent during the jobs";
+            EXPECT_EQ(std::memcmp(reference->stringPos, fast->stringPos, sizeof(fast->stringPos)), 0);
+            EXPECT_EQ(std::memcmp(reference->stringVel, fast->stringVel, sizeof(fast->stringVel)), 0);
+        }
+    }
+}
+
 }  // namespace
