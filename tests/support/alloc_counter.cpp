@@ -37,15 +37,16 @@ std::int64_t cAllocations() { return mallocCalls.load() - newCalls.load(); }
 // puts before the C library's for every library loaded, counts, and hands
 // over to the C library's own entry points; free stays the C library's.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#include <sanitizer/common_interface_defs.h>
+// Part of every sanitizer runtime, though GCC's headers do not declare it.
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*onMalloc)(const volatile void*, std::size_t),
+                                                         void (*onFree)(const volatile void*));
 
 namespace {
 void onAllocation(const volatile void*, std::size_t) { countMalloc(); }
+void onFree(const volatile void*) {}
 
-[[maybe_unused]] const bool hooked = [] {
-    __sanitizer_install_malloc_and_free_hooks(onAllocation, nullptr);
-    return true;
-}();
+// The runtime takes a pair of hooks only, never one alone.
+[[maybe_unused]] const bool hooked = __sanitizer_install_malloc_and_free_hooks(onAllocation, onFree) != 0;
 }  // namespace
 #else
 extern "C" {
