@@ -213,6 +213,7 @@ TEST(SampleRate, NotesStartWithinOneSampleOfTheirFrameAt48k) {
         {1000, {333, 64, 1024}, false}, // blocks of varying length
         {1777, {512}, true},            // sent ahead: queued across blocks
         {5000, {4096}, false},          // a block longer than the host said
+        {300, {1, 7}, false},           // blocks of a frame or a few
     };
     for (const auto& c : cases)
         EXPECT_NEAR(onsetOfStrikeAt(48000.0f, c.at, c.blocks, c.early) - static_cast<double>(c.at), at0, 1.0)
