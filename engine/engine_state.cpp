@@ -80,4 +80,5 @@ void pelmar::setBlockSize(VstInt32 size) {
         mixFrames = failed ? std::min(mixFrames, frames) : frames;
     }
     AudioEffectX::setBlockSize(size);
+    configureRateConverter();
 }

@@ -60,7 +60,7 @@ VstInt32 pelmar::processEvents(VstEvents* events) {
             if (key < 0 || key >= kNumKeys) continue;  // beyond the keyboard: dropped
             if (pending >= kMaxPendingEvents) continue;  // a flood cannot exhaust memory
             const int velocity = bytes[2] & 0x7F;
-            NoteEvent* queued = newEvent(midi.deltaFrames);
+            NoteEvent* queued = newEvent(modelDelta(midi.deltaFrames));
             queued->key = static_cast<std::uint8_t>(key);
             queued->velocity = static_cast<std::uint8_t>(velocity);
             queued->noteOn = (status == 0x90 && velocity != 0) ? 1 : 0;
@@ -71,7 +71,7 @@ VstInt32 pelmar::processEvents(VstEvents* events) {
                 case 64:  // sustain pedal, at its frame
                     if (pending >= kMaxPendingEvents) break;
                     {
-                        NoteEvent* queued = newEvent(midi.deltaFrames);
+                        NoteEvent* queued = newEvent(modelDelta(midi.deltaFrames));
                         queued->key = kPedalKey;
                         queued->velocity = 0;
                         queued->noteOn = value != 0 ? 1 : 0;

@@ -1,22 +1,15 @@
-// The host's request for a block of stereo audio: parameters are brought up
-// to date, the block is cut where queued events fall, and each sub-block is
+// A block of stereo audio at the model's rate: parameters are brought up to
+// date, the block is cut where queued events fall, and each sub-block is
 // rendered by the workers, mixed, scaled by the volume and limited.
 #include <algorithm>
 
 #include "engine/kernel_paths.h"
+#include "engine/limit_sample.h"
 #include "engine/voice_job.h"
 #include "host/pelmar.h"
 #include "host/shared_value.h"
 
 namespace {
-
-// Full scale at most, and never a non-finite sample: NaN becomes silence.
-inline float limitSample(float x) {
-    if (x != x) return 0.0f;
-    if (x > 1.0f) return 1.0f;
-    if (x < -1.0f) return -1.0f;
-    return x;
-}
 
 // Point updates (one point of one string for one sample) below which a
 // sub-block runs on the calling thread: about 50 microseconds of the vector
@@ -33,7 +26,7 @@ long pointUpdates(const pelmar& p, long frames) {
 
 }  // namespace
 
-void pelmar::processReplacing(float**, float** outputs, VstInt32 sampleFrames) {
+void pelmar::renderModelRate(float**, float** outputs, VstInt32 sampleFrames) {
     if (suspended.load()) return;  // the host's buffers stay as they are
     if (!outputs || !outputs[0] || !outputs[1]) return;
     float* left = outputs[0];

@@ -30,11 +30,12 @@ pmgui* pelmar::gui() { return static_cast<pmgui*>(editor); }
 void pelmar::suspend() { suspended.store(1); }
 
 void pelmar::resume() {
+    // A host resumes after changing the rate or jumping elsewhere: sound still
+    // in the converter belongs to the old stream.
+    rateResetPending.store(true);
     suspended.store(0);
     __wantEventsDeprecated(true);
 }
-
-void pelmar::setSampleRate(float rate) { AudioEffectX::setSampleRate(rate); }
 
 namespace {
 void copyText(char* dst, const char* text) { std::strcpy(dst, text); }

@@ -8,6 +8,7 @@
 
 #include "engine/note_event.h"
 #include "engine/pmThread.h"
+#include "engine/rate_converter.h"
 #include "host/program.h"
 #include "vst/AudioEffectX.h"
 
@@ -44,13 +45,20 @@ public:
     void resume() override;
     void setSampleRate(float rate) override;
     void setBlockSize(VstInt32 size) override;
+    // At 44100 Hz the model's own output; at any other host rate the model's
+    // output converted to that rate, delayed by the reported initial delay.
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    // The model's output at its fixed rate of 44100 frames per second.
+    void renderModelRate(float** inputs, float** outputs, VstInt32 sampleFrames);
     // Renders one sub-block of the keys over the workers, mixes and limits it.
     void forceProcess(float* left, float* right, long frames);
 
     // MIDI input and notes.
     VstInt32 processEvents(VstEvents* events) override;
+    // Queues an event `delta` model frames after the model's next frame.
     NoteEvent* newEvent(long delta);
+    // Model frames until a host event `hostDelta` frames into the coming block.
+    long modelDelta(long hostDelta);
     void applyEvent(const NoteEvent& event);
     // The on-screen keyboard strikes a key; any thread may call it.
     void setNote(int key, bool on);
@@ -122,8 +130,14 @@ public:
     // Keys struck from the editor, one bit per key, taken by the audio thread.
     std::atomic<std::uint64_t> pendingStrikes[2] = {0, 0};
     pmThread* threads = nullptr;
+    // Host rates other than 44100 Hz: the model's output goes through here.
+    bool convertingRate = false;
+    RateConverter rateConverter;
+    std::atomic<bool> rateResetPending{false};  // set by resume, taken by the audio thread
 
 private:
+    void configureRateConverter();
+    void takeRateReset();
     void applyEditorStrikes();
     void engineInit();
     void engineFree();

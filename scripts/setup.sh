@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config binutils git
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsndfile1-dev libcli11-dev
+  libsndfile1-dev libcli11-dev libsamplerate0-dev
   libxcb1-dev libcairo2-dev libfreetype-dev fonts-liberation2 libstb-dev libxcb-xtest0-dev xvfb
 )
 missing=()

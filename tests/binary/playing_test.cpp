@@ -16,8 +16,9 @@ struct Block {
 
 class HostedPiano {
 public:
-    HostedPiano() : plugin(std::make_shared<vsthost::PluginLibrary>(PELMAR_PLUGIN_PATH)) {
-        plugin.dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
+    explicit HostedPiano(float rate = 44100.0f) : plugin(std::make_shared<vsthost::PluginLibrary>(PELMAR_PLUGIN_PATH)) {
+        plugin.dispatch(effMainsChanged, 0, 0);
+        plugin.dispatch(effSetSampleRate, 0, 0, nullptr, rate);
         plugin.dispatch(effSetBlockSize, 0, 512);
         plugin.dispatch(effMainsChanged, 0, 1);
     }
@@ -54,6 +55,21 @@ TEST(Playing, NotesSoundInStereoAndDieAwayAfterRelease) {
     EXPECT_GT(held, 1e-3);
     EXPECT_NE(out.left, out.right) << "two pickups two points apart";
     EXPECT_LT(rms(out.left, 44100 * 2, 4410), held / 20) << "released keys are damped";
+}
+
+TEST(Playing, AHostAt48kHearsTheNoteAfterTheReportedDelay) {
+    HostedPiano piano(48000.0f);
+    const VstInt32 delay = piano.plugin.effect()->initialDelay;
+    EXPECT_GT(delay, 0);
+    bool told = false;
+    for (const vsthost::HostCall& c : piano.plugin.calls) told |= c.opcode == audioMasterIOChanged;
+    EXPECT_TRUE(told) << "the host learns of the new delay";
+    piano.send({midi(1000, 0x90, 69, 100)});
+    Block out = piano.render(48000);
+    for (std::size_t i = 0; i < out.left.size(); ++i)
+        ASSERT_TRUE(std::isfinite(out.left[i]) && std::fabs(out.left[i]) <= 1.0f && std::isfinite(out.right[i]));
+    EXPECT_EQ(rms(out.left, 0, 1000), 0.0) << "nothing before the note";
+    EXPECT_GT(rms(out.left, 4800, 4800), 1e-3);
 }
 
 TEST(Playing, PedalKeepsReleasedNotesRinging) {

@@ -5,29 +5,12 @@
 #include <cmath>
 #include <vector>
 
+#include "support/pitch_estimate.h"
 #include "support/plugin_fixture.h"
 
 namespace {
 
-// Fundamental frequency by autocorrelation over lags that span half to twice
-// the expected period, refined by a parabola through the best lag.
-double measurePitch(const std::vector<float>& x, std::size_t from, std::size_t length, double expectedHz) {
-    const double rate = 44100.0;
-    const int minLag = static_cast<int>(rate / (expectedHz * 1.5));
-    const int maxLag = static_cast<int>(rate / (expectedHz / 1.5)) + 1;
-    std::vector<double> r(static_cast<std::size_t>(maxLag + 2), 0.0);
-    for (int lag = minLag - 1; lag <= maxLag + 1; ++lag) {
-        double sum = 0.0;
-        for (std::size_t i = from; i < from + length; ++i) sum += static_cast<double>(x[i]) * x[i + lag];
-        r[lag] = sum;
-    }
-    int best = minLag;
-    for (int lag = minLag; lag <= maxLag; ++lag)
-        if (r[lag] > r[best]) best = lag;
-    const double a = r[best - 1], b = r[best], c = r[best + 1];
-    const double shift = 0.5 * (a - c) / (a - 2.0 * b + c);
-    return rate / (best + shift);
-}
+using testpitch::measurePitch;
 
 std::vector<float> strikeAndRender(int note, int velocity, int frames) {
     auto p = testplug::make(1);

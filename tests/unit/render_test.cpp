@@ -175,27 +175,31 @@ TEST(Render, NothingIsAllocatedAfterWarmUp) {
 }
 
 TEST(Render, RendersWhileTheEditorThreadChangesThings) {
-    // Under ThreadSanitizer this proves the editor's writes race with nothing.
-    auto p = testplug::make(2);
-    std::atomic<bool> stop{false};
-    std::thread editor([&] {
-        int i = 0;
-        while (!stop.load()) {
-            p->setParameter(0x12, (i % 100) / 100.0f);
-            p->setParameter(0x00, 0.5f);
-            p->setNote(i % kNumKeys, true);
-            ++i;
-            std::this_thread::yield();
-        }
-    });
-    EventList ev;
-    for (int i = 0; i < 20; ++i) ev.noteOn(i * 10, 30 + i * 3, 100);
-    ev.sendTo(*p);
-    Stereo out = testplug::render(*p, 44100, 256);
-    stop.store(true);
-    editor.join();
-    for (float s : out.left) ASSERT_TRUE(std::isfinite(s) && s >= -1.0f && s <= 1.0f);
-    EXPECT_GT(peak(out.left), 0.0f);
+    // Under ThreadSanitizer this proves the editor's writes race with nothing,
+    // at the model's rate and through the rate converter.
+    for (float rate : {44100.0f, 48000.0f}) {
+        auto p = testplug::make(2);
+        p->setSampleRate(rate);
+        std::atomic<bool> stop{false};
+        std::thread editor([&] {
+            int i = 0;
+            while (!stop.load()) {
+                p->setParameter(0x12, (i % 100) / 100.0f);
+                p->setParameter(0x00, 0.5f);
+                p->setNote(i % kNumKeys, true);
+                ++i;
+                std::this_thread::yield();
+            }
+        });
+        EventList ev;
+        for (int i = 0; i < 20; ++i) ev.noteOn(i * 10, 30 + i * 3, 100);
+        ev.sendTo(*p);
+        Stereo out = testplug::render(*p, static_cast<int>(rate), 256);
+        stop.store(true);
+        editor.join();
+        for (float s : out.left) ASSERT_TRUE(std::isfinite(s) && s >= -1.0f && s <= 1.0f);
+        EXPECT_GT(peak(out.left), 0.0f) << rate;
+    }
 }
 
 }  // namespace

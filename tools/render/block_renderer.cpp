@@ -73,6 +73,10 @@ RenderResult renderSong(vsthost::PluginInstance& plugin, const MidiSong& song, c
     plugin.dispatch(effSetBlockSize, 0, blockSize);
     plugin.dispatch(effMainsChanged, 0, 1);
     plugin.dispatch(effStartProcess);
+    // The plug-in's reported delay (its rate conversion at rates other than
+    // 44100 Hz) is left out of the file, as a host compensates it, so the
+    // notes sound at their times in the song.
+    std::int64_t delayLeft = std::max<VstInt32>(plugin.effect()->initialDelay, 0);
 
     EventList events(mostEventsInOneBlock(song, blockSize));
     std::vector<float> left(static_cast<std::size_t>(blockSize)), right(static_cast<std::size_t>(blockSize));
@@ -107,9 +111,11 @@ RenderResult renderSong(vsthost::PluginInstance& plugin, const MidiSong& song, c
             const bool silent = std::fabs(left[i]) < settings.silenceLevel && std::fabs(right[i]) < settings.silenceLevel;
             silentRun = silent ? silentRun + 1 : 0;
         }
-        sink.write(left.data(), right.data(), blockSize);
+        const auto skip = static_cast<int>(std::min<std::int64_t>(delayLeft, blockSize));
+        delayLeft -= skip;
+        if (skip < blockSize) sink.write(left.data() + skip, right.data() + skip, blockSize - skip);
+        result.frames += blockSize - skip;
         position = blockEnd;
-        result.frames = position;
 
         if (progress && !progress(position, song.endFrame)) {
             plugin.dispatch(effStopProcess);

@@ -23,7 +23,7 @@ struct RenderSettings {
 };
 
 struct RenderResult {
-    std::int64_t frames = 0;
+    std::int64_t frames = 0;            // frames written: those rendered less the plug-in's reported delay
     float peak = 0.0f;                  // largest |sample| over both channels
     std::int64_t limitedSamples = 0;    // samples with |x| >= 1
     std::int64_t nonFiniteSamples = 0;  // NaN or infinite samples, written as 0

@@ -45,6 +45,7 @@ struct Options {
     std::string output;
     int program = -1;
     int blockSize = 512;
+    int sampleRate = kSampleRate;
     std::string format = "pcm24";
     std::string preset;
     std::string savePreset;
@@ -122,23 +123,24 @@ int run(const Options& options) {
     }
 
     const bool demo = options.midiPath.empty();
-    const MidiSong song = demo ? demoPiece() : readSmfFile(options.midiPath);
+    const MidiSong song = demo ? demoPiece(options.sampleRate) : readSmfFile(options.midiPath, options.sampleRate);
     std::string output = options.output;
     if (output.empty())
         output = demo ? "demo.wav" : std::filesystem::path(options.midiPath).replace_extension(".wav").string();
     if (!demo && samePath(output, options.midiPath))
         throw UsageError("the output " + output + " would overwrite the MIDI file");
 
-    WavWriter writer(output, sampleFormatOf(options.format), kSampleRate);
+    WavWriter writer(output, sampleFormatOf(options.format), options.sampleRate);
     WavSink sink(writer);
     RenderSettings settings;
     settings.blockSize = options.blockSize;
+    settings.sampleRate = options.sampleRate;
     ProgressBar bar(!options.quiet && isatty(STDERR_FILENO));
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
     const auto start = std::chrono::steady_clock::now();
     const RenderResult result = renderSong(plugin, song, settings, sink, [&](std::int64_t done, std::int64_t total) {
-        bar.update(done, total, kSampleRate);
+        bar.update(done, total, options.sampleRate);
         return interrupted == 0;
     });
     writer.commit();
@@ -146,7 +148,7 @@ int run(const Options& options) {
     bar.finish();
 
     if (!options.quiet) {
-        const double seconds = static_cast<double>(result.frames) / kSampleRate;
+        const double seconds = static_cast<double>(result.frames) / options.sampleRate;
         std::printf("%s: %.1f s of audio in %.2f s wall time, %.1fx real time, peak %s (%.4f), %lld samples limited",
                     output.c_str(), seconds, wall, wall > 0 ? seconds / wall : 0.0, decibels(result.peak).c_str(),
                     static_cast<double>(result.peak), static_cast<long long>(result.limitedSamples));
@@ -162,8 +164,8 @@ int run(const Options& options) {
 
 int main(int argc, char** argv) {
     Options options;
-    CLI::App app{"Plays a Standard MIDI File through the Pelmar-k1 piano plug-in into a WAV file (44100 Hz, "
-                 "stereo). Without a MIDI file it renders a demo piece to demo.wav.",
+    CLI::App app{"Plays a Standard MIDI File through the Pelmar-k1 piano plug-in into a stereo WAV file "
+                 "(44100 Hz unless --rate says otherwise). Without a MIDI file it renders a demo piece to demo.wav.",
                  "pelmar-render"};
     app.add_option("midi-file", options.midiPath, "Standard MIDI File to play (format 0 or 1)")
         ->check(CLI::ExistingFile);
@@ -172,6 +174,9 @@ int main(int argc, char** argv) {
         ->check(CLI::NonNegativeNumber);
     app.add_option("--block-size", options.blockSize, "Frames per processing block")
         ->check(CLI::Range(1, 65536))
+        ->capture_default_str();
+    app.add_option("--rate", options.sampleRate, "Sample rate in Hz the host renders at and the WAV file carries")
+        ->check(CLI::Range(22050, 192000))
         ->capture_default_str();
     app.add_option("--format", options.format, "Sample format: pcm16, pcm24 or float")
         ->check(CLI::IsMember({"pcm16", "pcm24", "float"}))
