@@ -22,6 +22,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "engine/key_strike.h"
 #include "host/pelmar.h"
 
 namespace {
@@ -44,7 +45,7 @@ struct KeyLanes {
     int count;
     Rows s1, s2;
     int len[W];
-    int strike[W];
+    KeyStrike strike[W];
     std::uint32_t active = 0;    // lanes whose key still sounds
     std::uint32_t striking = 0;  // lanes whose key is being struck
 
@@ -63,9 +64,9 @@ struct KeyLanes {
         for (int l = 0; l < count; ++l) {
             const int k = keys[l];
             len[l] = p.stringLen[k];
-            strike[l] = p.forceCount[k];
+            strike[l] = KeyStrike(p, k);
             active |= 1u << l;
-            if (strike[l] > 0) striking |= 1u << l;
+            if (strike[l].count > 0) striking |= 1u << l;
             for (int i = 1; i < len[l]; ++i) {
                 s1.x[i][l] = p.stringPos[k][0][i];
                 s1.v[i][l] = p.stringVel[k][0][i];
@@ -165,11 +166,9 @@ struct KeyLanes {
                 }
                 for (std::uint32_t m = striking; m; m &= m - 1) {
                     const int l = __builtin_ctz(m);
-                    const int key = keys[l];
-                    const int j = --strike[l];
-                    lanePhi[l] = p.forceBuf2[key][j] * p.forceAmp2[key] + p.forceBuf1[key][j] * p.forceAmp1[key];
-                    laneHammer[l] = static_cast<float>(p.hammerPoint[key]);
-                    if (strike[l] <= 0) striking &= ~(1u << l);
+                    strike[l].next(lanePhi[l]);
+                    laneHammer[l] = static_cast<float>(p.hammerPoint[keys[l]]);
+                    if (strike[l].count <= 0) striking &= ~(1u << l);
                 }
                 hammer = true;
             }
@@ -212,7 +211,7 @@ struct KeyLanes {
                     const int l = __builtin_ctz(m);
                     copyOut(l);
                     p.keyActive[keys[l]] = 0;
-                    p.forceCount[keys[l]] = static_cast<std::int16_t>(strike[l]);
+                    p.forceCount[keys[l]] = static_cast<std::int16_t>(strike[l].count);
                 }
                 active &= ~quiet;
                 if (!active) return;
@@ -221,7 +220,7 @@ struct KeyLanes {
         for (std::uint32_t m = active; m; m &= m - 1) {
             const int l = __builtin_ctz(m);
             copyOut(l);
-            p.forceCount[keys[l]] = static_cast<std::int16_t>(strike[l]);
+            p.forceCount[keys[l]] = static_cast<std::int16_t>(strike[l].count);
         }
     }
 };

@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/key_strike.h"
 #include "host/pelmar.h"
 
 namespace {
@@ -120,20 +121,12 @@ struct SegmentedKey {
         const int leftRow = rowOf(pL), leftLane = laneOf(pL);
         const int rightRow = rowOf(pR), rightLane = laneOf(pR);
         const float threshold = 0.00001f / p.keyFreq[k];
-        const float* buf1 = p.forceBuf1[k];
-        const float* buf2 = p.forceBuf2[k];
-        const float amp1 = p.forceAmp1[k];
-        const float amp2 = p.forceAmp2[k];
-        int count = p.forceCount[k];
+        KeyStrike strike(p, k);
 
         for (int f = 0; f < frames; ++f) {
-            bool hammer = false;
-            R phi = V::set1(0.0f);
-            if (count > 0) {
-                const int j = --count;
-                phi = V::set1(buf2[j] * amp2 + buf1[j] * amp1);
-                hammer = true;
-            }
+            float force = 0.0f;
+            const bool hammer = strike.next(force);
+            const R phi = V::set1(force);
             R peak = V::set1(0.0f);
             if (everyLane)
                 step<false>(K, c, g, hammer ? hammerRow : -1, hammerLane, phi, wideRows, narrowRows, peak);
@@ -141,12 +134,12 @@ struct SegmentedKey {
                 step<true>(K, c, g, hammer ? hammerRow : -1, hammerLane, phi, wideRows, narrowRows, peak);
             outLeft[f] = (s[0].x[leftRow][leftLane] + s[1].x[leftRow][leftLane]) + outLeft[f];
             outRight[f] = (s[0].x[rightRow][rightLane] + s[1].x[rightRow][rightLane]) + outRight[f];
-            if (count <= 0 && threshold > V::reduceMax(peak)) {
+            if (strike.count <= 0 && threshold > V::reduceMax(peak)) {
                 p.keyActive[k] = 0;
                 break;
             }
         }
-        p.forceCount[k] = static_cast<std::int16_t>(count);
+        p.forceCount[k] = static_cast<std::int16_t>(strike.count);
         for (int q = 1; q <= moving; ++q)
             for (int t = 0; t < 2; ++t) {
                 p.stringPos[k][t][q] = s[t].x[rowOf(q)][laneOf(q)];

@@ -24,6 +24,7 @@
 #include "engine/kernel_key_lanes.h"
 #include "engine/kernel_plan.h"
 #include "engine/kernel_segmented_key.h"
+#include "engine/key_strike.h"
 #include "engine/voice_job.h"
 #include "host/pelmar.h"
 
@@ -111,32 +112,23 @@ void runSingleKey(pelmar& p, int k, int frames, float* outLeft, float* outRight,
     const int pL = p.pickupLeft[k];
     const int pR = p.pickupRight[k];
     const float threshold = 0.00001f / p.keyFreq[k];
-    const float* buf1 = p.forceBuf1[k];
-    const float* buf2 = p.forceBuf2[k];
-    const float amp1 = p.forceAmp1[k];
-    const float amp2 = p.forceAmp2[k];
-    int count = p.forceCount[k];
+    KeyStrike strike(p, k);
 
     for (int f = 0; f < frames; ++f) {
-        bool hammer = false;
         float phi = 0.0f;
-        if (count > 0) {
-            const int j = --count;
-            phi = buf2[j] * amp2 + buf1[j] * amp1;
-            hammer = true;
-        }
+        const bool hammer = strike.next(phi);
         typename V::R peak = V::set1(0.0f);
         peak = stepString<V>(X1, V1, N, K1, c, g, hammer, h, phi, peak);
         peak = stepString<V>(X2, V2, N, K2, c, g, hammer, h, phi, peak);
         outLeft[f] = (X1[pL] + X2[pL]) + outLeft[f];
         outRight[f] = (X1[pR] + X2[pR]) + outRight[f];
         // The peak is needed only once the strike is over.
-        if (count <= 0 && threshold > V::reduceMax(peak)) {
+        if (strike.count <= 0 && threshold > V::reduceMax(peak)) {
             p.keyActive[k] = 0;
             break;
         }
     }
-    p.forceCount[k] = static_cast<std::int16_t>(count);
+    p.forceCount[k] = static_cast<std::int16_t>(strike.count);
     // Only the moving points were written.
     if (copied)
         for (int s = 0; s < 4; ++s) std::memcpy(shared[s] + 1, own[s] + 1, sizeof(float) * (N - 1));
