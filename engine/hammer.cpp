@@ -176,5 +176,5 @@ void pelmar::forceInit(int mask) {
         jobs[t] = CurveJob{this, &program, t, n, turbRow};
         threads->set(t, buildCurvesJob, &jobs[t]);
     }
-    threads->sync();
+    threads->syncSharingCaller();
 }

@@ -39,6 +39,16 @@ void pmThread::sync() {
     for (int t = 0; t < count; ++t) slots[t].doneSem.wait();
 }
 
+void pmThread::syncSharingCaller() {
+    if (count < 2) {
+        if (slots[0].func) slots[0].func(slots[0].arg);
+        return;
+    }
+    for (int t = 1; t < count; ++t) slots[t].startSem.post();
+    if (slots[0].func) slots[0].func(slots[0].arg);
+    for (int t = 1; t < count; ++t) slots[t].doneSem.wait();
+}
+
 int pmThread::comp(void* arg) {
     auto* slot = static_cast<ThreadSlot*>(arg);
     // `running` is read only after a start signal has arrived, so every

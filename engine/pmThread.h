@@ -22,7 +22,11 @@ struct alignas(kCacheLine) ThreadSlot {
     std::thread thread;
     std::atomic<bool> running{false};   // false once the worker is to leave
     alignas(kCacheLine) Signal startSem;  // one post per job
-    alignas(kCacheLine) Signal doneSem;   // one post per answer
+    // One post per answer. The caller waits for answers of work it has just
+    // handed out, so it polls longer before sleeping: waking it again would
+    // cost tens of microseconds.
+    alignas(kCacheLine) Signal doneSem{kAnswerSpinRounds};
+    static constexpr int kAnswerSpinRounds = 20000;
 };
 
 class pmThread {
@@ -36,6 +40,10 @@ public:
 
     void set(int i, void (*func)(void*), void* arg);
     void sync();  // runs the job of every slot below count and waits for all
+    // The same jobs, with slot 0's run on the calling thread while the other
+    // workers run theirs: the caller works instead of waiting, and a worker
+    // that is slow to wake delays only its own share.
+    void syncSharingCaller();
     int nb() const { return count; }
 
     static int comp(void* slot);  // body of every worker thread

@@ -79,7 +79,7 @@ void pelmar::forceProcess(float* left, float* right, long frames) {
             for (int t = 0; t < n; ++t) kernel(&jobs[t]);
         } else {
             for (int t = 0; t < n; ++t) threads->set(t, kernel, &jobs[t]);
-            threads->sync();
+            threads->syncSharingCaller();
         }
     }
     const float* volume = &currentProgram().param[kVolume];

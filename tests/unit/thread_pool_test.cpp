@@ -60,6 +60,48 @@ TEST(WorkerPool, EachSyncRunsEverySlotOnceOnItsOwnThread) {
     EXPECT_EQ(threadsInProcess(), before) << "destruction ends and joins every worker";
 }
 
+// Sharing with the caller: slot 0's job on the calling thread, every other
+// slot's on its own worker, each once per call, and the caller back only
+// when the slowest worker has answered; interleaved with plain syncs, which
+// still use every worker (one signal, one job, one answer throughout).
+TEST(WorkerPool, SharingSyncRunsSlotZeroOnTheCallerAndWaitsForTheRest) {
+    pmThread pool(3);
+    Job jobs[3];
+    std::atomic<bool> slowDone{false};
+    struct Slow {
+        Job* job;
+        std::atomic<bool>* done;
+    } slow{&jobs[2], &slowDone};
+    pool.set(0, runJob, &jobs[0]);
+    pool.set(1, runJob, &jobs[1]);
+    pool.set(2, [](void* arg) {
+        auto* s = static_cast<Slow*>(arg);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        runJob(s->job);
+        s->done->store(true);
+    }, &slow);
+    for (int round = 1; round <= 20; ++round) {
+        slowDone.store(false);
+        if (round % 4 == 0) {
+            pool.sync();
+            EXPECT_NE(jobs[0].ranOn, std::this_thread::get_id());
+        } else {
+            pool.syncSharingCaller();
+            EXPECT_EQ(jobs[0].ranOn, std::this_thread::get_id());
+        }
+        EXPECT_TRUE(slowDone.load());
+        for (auto& job : jobs) ASSERT_EQ(job.runs.load(), round);
+        EXPECT_NE(jobs[1].ranOn, std::this_thread::get_id());
+        EXPECT_NE(jobs[1].ranOn, jobs[2].ranOn);
+    }
+    pmThread single(1);  // no worker: the caller runs the one job
+    Job alone;
+    single.set(0, runJob, &alone);
+    single.syncSharingCaller();
+    EXPECT_EQ(alone.runs.load(), 1);
+    EXPECT_EQ(alone.ranOn, std::this_thread::get_id());
+}
+
 TEST(WorkerPool, SyncWaitsForTheSlowestJob) {
     pmThread pool(2);
     std::atomic<bool> slowDone{false};
