@@ -25,7 +25,7 @@ struct Outcome {
     bool sane = true;    // every sample finite and within full scale
 };
 
-// Renders one second in blocks of 256 frames, with notes and MIDI volume
+// Renders half a second in blocks of 256 frames, with notes and MIDI volume
 // changes coming in, while `edit(i)` runs over and over on another thread.
 Outcome renderWhile(pelmar& plugin, const std::function<void(int)>& edit) {
     std::atomic<bool> stop{false};
@@ -42,7 +42,7 @@ Outcome renderWhile(pelmar& plugin, const std::function<void(int)>& edit) {
     std::vector<float> left(256), right(256);
     float* outputs[2] = {left.data(), right.data()};
     EventList events;
-    for (int block = 0; block < 172; ++block) {
+    for (int block = 0; block < 86; ++block) {
         if (block % 8 == 0) events.noteOn(block % 200, 30 + block % 50, 110).noteOn(77, 60, 90);
         if (block % 8 == 4) events.midi(13, 0xB0, 7, 60 + block % 60).pedal(100, block % 16 == 4);
         events.sendTo(plugin);
