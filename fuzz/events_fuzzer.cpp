@@ -31,12 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzplug::Plugin plugin;
     const std::int32_t announced = in.i32();
     plugin.dispatch(effSetBlockSize, 0, announced);
-    const int block = 1 + in.u16() % 3000;
+    const int block = 1 + in.u16() % 1500;
     plugin.dispatch(effMainsChanged, 0, 1);
 
     std::vector<AnyEvent> events;
     std::vector<unsigned char> listStorage;
-    for (int round = 0; round < 12 && !in.empty(); ++round) {
+    for (int round = 0; round < 8 && !in.empty(); ++round) {
         const int count = in.u8();
         events.assign(static_cast<std::size_t>(count), AnyEvent{});
         listStorage.assign(sizeof(VstEvents) + sizeof(VstEvent*) * static_cast<std::size_t>(count), 0);
