@@ -25,7 +25,8 @@
 #endif
 #endif
 #ifdef PELMAR_SANITIZER_HEAP
-#include <sanitizer/allocator_interface.h>
+// From the sanitizer runtimes' allocator interface (GCC ships no header for it).
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace usage {
