@@ -129,6 +129,25 @@ TEST(RenderWhileEditing, ChunksLoadedFromAnotherThread) {
     EXPECT_EQ(loaded, expected);
 }
 
+TEST(RenderWhileEditing, StateSavedFromAnotherThreadWhileMidiVolumeArrives) {
+    // A host saving its project while playing: it copies the chunks on its
+    // thread while the audio thread stores MIDI volume changes.
+    auto p = testplug::make(2);
+    std::vector<unsigned char> bank, program;
+    const Outcome out = renderWhile(*p, [&](int) {
+        bank = chunkOf(*p, false);
+        program = chunkOf(*p, true);
+    });
+    expectSound(out);
+    ASSERT_EQ(bank.size(), static_cast<std::size_t>(kBankChunkSize));
+    ASSERT_EQ(program.size(), static_cast<std::size_t>(kProgramChunkSize));
+    // The last volume change (block 84: 84 / 127) is in the next chunk taken.
+    program = chunkOf(*p, true);
+    float volume;
+    std::memcpy(&volume, program.data(), sizeof volume);
+    EXPECT_EQ(volume, 84.0f / 127.0f);
+}
+
 TEST(RenderWhileEditing, EditorParametersAndKeyOffsetsFromAnotherThread) {
     auto p = testplug::make(2);
     const Outcome out = renderWhile(*p, [&](int i) {
