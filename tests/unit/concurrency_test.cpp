@@ -152,9 +152,11 @@ TEST(RenderWhileEditing, EditorParametersAndKeyOffsetsFromAnotherThread) {
     auto p = testplug::make(2);
     const Outcome out = renderWhile(*p, [&](int i) {
         // What the editor does on its thread: sliders, painted key offsets
-        // (one atomic word each), a keyboard key, a value read back.
-        p->setParameter(0x10 + i % 7, (i % 50) / 50.0f);
-        p->setParameter(0x20 + i % 7, (i % 40) / 40.0f);
+        // (one atomic word each), a keyboard key, a value read back. The
+        // values stay within 0.3..0.9, where every setting is heard (a force
+        // of 0, for one, would silence the strikes).
+        p->setParameter(0x10 + i % 7, 0.3f + 0.6f * static_cast<float>(i % 50) / 50.0f);
+        p->setParameter(0x20 + i % 7, 0.3f + 0.6f * static_cast<float>(i % 40) / 40.0f);
         storeShared(p->getParx(0x11 + i % 6)[i % kNumKeys], static_cast<std::int8_t>(i % 255 - 127));
         p->setNote((i * 13) % kNumKeys, true);
         static_cast<void>(p->getParameter(0x00));
