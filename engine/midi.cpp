@@ -48,8 +48,11 @@ VstInt32 pelmar::processEvents(VstEvents* events) {
     if (!events) return 1;
     int pending = 0;
     for (NoteEvent* e = eventList; e; e = e->next) ++pending;
+    // The record declares two slots but holds numEvents: index through a
+    // pointer, not the declared array.
+    VstEvent* const* slots = events->events;
     for (VstInt32 i = 0; i < events->numEvents; ++i) {
-        const VstEvent* event = events->events[i];
+        const VstEvent* event = slots[i];
         // Only MIDI events of a plausible size; sysex and the rest are skipped.
         if (!event || event->type != kVstMidiType || event->byteSize < 24) continue;
         const auto& midi = *reinterpret_cast<const VstMidiEvent*>(event);

@@ -21,14 +21,27 @@ void storeProgram(Program& dst, const unsigned char* src) {
             storeShared(dst.keyOffset[i][k], static_cast<std::int8_t>(offsets[i * kNumKeys + k]));
     std::memmove(dst.name, src + offsetof(Program, name), kProgramNameSize);  // src may be our own record
 }
+
+// Copies a program of the bank for the host, reading every value the render
+// thread may write as one word.
+void saveProgram(Program& dst, const Program& src) {
+    for (int i = 0; i < kNumParams; ++i) dst.param[i] = loadShared(src.param[i]);
+    for (int i = 0; i < kNumParams; ++i)
+        for (int k = 0; k < kNumKeys; ++k) dst.keyOffset[i][k] = loadShared(src.keyOffset[i][k]);
+    std::memcpy(dst.name, src.name, kProgramNameSize);
+}
 }  // namespace
 
+// The host copies the chunk as plain bytes on its thread; the copy it gets
+// is one the audio thread never writes, valid until the next getChunk.
 VstInt32 pelmar::getChunk(void** data, bool isPreset) {
     if (isPreset) {
-        *data = &currentProgram();
+        saveProgram(savedProgram, currentProgram());
+        *data = &savedProgram;
         return kProgramChunkSize;
     }
-    *data = programs;
+    for (int p = 0; p < kNumPrograms; ++p) saveProgram(savedBank[p], programs[p]);
+    *data = savedBank;
     return kBankChunkSize;
 }
 

@@ -98,6 +98,11 @@ public:
     // --- Engine state, read and written by the engine's free functions ---
     std::atomic<std::uint32_t> dirtyMask{0};
     Program programs[kNumPrograms];
+    // What getChunk hands the host: copies taken value by value, because the
+    // host reads the chunk on its own thread while the audio thread may be
+    // storing values (the MIDI volume, automation).
+    Program savedBank[kNumPrograms];
+    Program savedProgram;
     std::atomic<std::uint8_t> suspended{1};
     std::int32_t noteShift = 0;
     float stringPos[kNumKeys][kNumStrings][kMaxPoints];

@@ -6,6 +6,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libcli11-dev libsamplerate0-dev
   libxcb1-dev libcairo2-dev libfreetype-dev fonts-liberation2 libstb-dev libxcb-xtest0-dev xvfb
+  clang-14 libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

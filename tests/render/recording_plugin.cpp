@@ -25,8 +25,9 @@ public:
     VstInt32 processEvents(VstEvents* list) override {
         record({RecordedCall::events, list->numEvents, 0, {}});
         pendingCount_ = 0;
+        VstEvent* const* slots = list->events;  // numEvents slots, not the declared two
         for (int i = 0; i < list->numEvents; ++i) {
-            const VstEvent* e = list->events[i];
+            const VstEvent* e = slots[i];
             if (e->type != kVstMidiType) continue;
             const auto* m = reinterpret_cast<const VstMidiEvent*>(e);
             RecordedCall call{RecordedCall::events, -1, m->deltaFrames, {}};

@@ -30,13 +30,19 @@ TEST(StateChunk, FreshPluginHandsOutTheFactoryBankAndItsFirstProgram) {
     EXPECT_TRUE(std::equal(program.begin(), program.end(), bank.begin()));
 }
 
-TEST(StateChunk, ChunkIsLiveStorageThatFollowsEdits) {
+TEST(StateChunk, ChunkHoldsTheStateWhenTakenAndTheNextOneFollowsEdits) {
+    // The host's copy is not written behind its back (the audio thread may
+    // change values while the host reads it); the next chunk has the edit.
     auto plugin = makePlugin();
     void* data = nullptr;
     plugin->getChunk(&data, true);
     plugin->setParameter(0x20, 0.123f);
     float stored;
     std::memcpy(&stored, static_cast<char*>(data) + 36, sizeof(float));
+    EXPECT_EQ(stored, pminit[0].param[kForce]);
+    void* again = nullptr;
+    plugin->getChunk(&again, true);
+    std::memcpy(&stored, static_cast<char*>(again) + 36, sizeof(float));
     EXPECT_EQ(stored, 0.123f);
 }
 

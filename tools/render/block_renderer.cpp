@@ -33,7 +33,8 @@ public:
         m.deltaFrames = delta;
         m.flags = 0;
         for (int i = 0; i < 3; ++i) m.midiData[i] = i < event.size ? static_cast<char>(event.bytes[i]) : 0;
-        l->events[l->numEvents++] = reinterpret_cast<VstEvent*>(&m);
+        VstEvent** slots = l->events;  // numEvents slots, not the declared two
+        slots[l->numEvents++] = reinterpret_cast<VstEvent*>(&m);
     }
 
 private:

@@ -35,7 +35,8 @@ public:
         storage_.assign(sizeof(VstEvents) + sizeof(VstEvent*) * events_.size(), 0);
         auto* list = reinterpret_cast<VstEvents*>(storage_.data());
         list->numEvents = static_cast<VstInt32>(events_.size());
-        for (std::size_t i = 0; i < events_.size(); ++i) list->events[i] = reinterpret_cast<VstEvent*>(&events_[i]);
+        VstEvent** slots = list->events;  // numEvents slots, not the declared two
+        for (std::size_t i = 0; i < events_.size(); ++i) slots[i] = reinterpret_cast<VstEvent*>(&events_[i]);
         return list;
     }
 

@@ -1,13 +1,13 @@
 #include "support/hosted_editor.h"
 
-#include <dirent.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+
+#include "support/process_usage.h"
 
 namespace guitest {
 
@@ -16,16 +16,6 @@ namespace {
 std::shared_ptr<vsthost::PluginLibrary> library() {
     static auto loaded = std::make_shared<vsthost::PluginLibrary>(PELMAR_PLUGIN_PATH);
     return loaded;
-}
-
-int countEntries(const char* path) {
-    int n = 0;
-    if (DIR* dir = opendir(path)) {
-        while (dirent* entry = readdir(dir))
-            if (entry->d_name[0] != '.') ++n;
-        closedir(dir);
-    }
-    return n;
 }
 
 }  // namespace
@@ -138,7 +128,7 @@ std::vector<vsthost::HostCall> HostedEditor::callsOf(VstInt32 opcode) const {
     return out;
 }
 
-int threadCount() { return countEntries("/proc/self/task"); }
-int openFileCount() { return countEntries("/proc/self/fd"); }
+int threadCount() { return usage::threads(); }
+int openFileCount() { return usage::openFiles(); }
 
 }  // namespace guitest
