@@ -19,7 +19,6 @@
 // copy built for its own instruction set.
 #pragma once
 
-#include <cstring>
 
 #include "engine/kernel_key_lanes.h"
 #include "engine/kernel_plan.h"
@@ -30,7 +29,7 @@
 
 namespace {
 
-constexpr int kPrivateCopyFrames = 8;  // shorter runs work on the shared arrays in place
+constexpr int kSegmentedMinFrames = 8;  // shorter runs of a single key work in place
 
 // Advances one string by one sample in a single sweep over its points.
 // Block by block, the link forces F(i..i+W-1) come from the old positions
@@ -84,26 +83,15 @@ inline typename V::R stepString(float* X, float* Vel, int N, float K, float c, f
     return peak;
 }
 
-// One key on its own, through all frames, its pickups added to the sums.
-// `own`: room for a private copy of its strings for longer runs: keys of
-// different workers share cache lines at their edges in the plug-in's
-// arrays, and writing them every sample from two cores would bounce them.
+// One key on its own, through all frames, in place in the plug-in's arrays:
+// the path for sub-blocks too short to pay for copying a key into segments.
 template <class V>
-void runSingleKey(pelmar& p, int k, int frames, float* outLeft, float* outRight, float (*own)[kMaxPoints]) {
+void runSingleKey(pelmar& p, int k, int frames, float* outLeft, float* outRight) {
     const int N = p.stringLen[k];
-    const bool copied = frames >= kPrivateCopyFrames && N >= 2 && N <= kMaxPoints;
     float* X1 = p.stringPos[k][0];
     float* X2 = p.stringPos[k][1];
     float* V1 = p.stringVel[k][0];
     float* V2 = p.stringVel[k][1];
-    float* const shared[4] = {X1, X2, V1, V2};
-    if (copied) {
-        for (int s = 0; s < 4; ++s) std::memcpy(own[s], shared[s], sizeof(own[s]));
-        X1 = own[0];
-        X2 = own[1];
-        V1 = own[2];
-        V2 = own[3];
-    }
     const float K1 = p.stiff1[k];
     const float K2 = p.stiff2[k];
     const float c = p.viscosity[k];
@@ -129,9 +117,6 @@ void runSingleKey(pelmar& p, int k, int frames, float* outLeft, float* outRight,
         }
     }
     p.forceCount[k] = static_cast<std::int16_t>(strike.count);
-    // Only the moving points were written.
-    if (copied)
-        for (int s = 0; s < 4; ++s) std::memcpy(shared[s] + 1, own[s] + 1, sizeof(float) * (N - 1));
 }
 
 template <class V>
@@ -159,17 +144,16 @@ void runVectorKernel(void* arg) {
     KeyRun runs[kNumKeys];
     const int runCount = planKeyRuns(lens, n, V::kWidth, frames, runs);
 
-    alignas(64) float own[4][kMaxPoints];
     for (int r = 0; r < runCount; ++r) {
         const KeyRun& run = runs[r];
         if (run.lanes) {
             KeyLanes<V> group(p, keys + run.first, run.count);
             group.run(frames, outLeft, outRight);
-        } else if (frames >= kPrivateCopyFrames && lens[run.first] >= 2) {
+        } else if (frames >= kSegmentedMinFrames && lens[run.first] >= 2) {
             SegmentedKey<V> key;
             key.run(p, keys[run.first], frames, outLeft, outRight);
         } else {
-            runSingleKey<V>(p, keys[run.first], frames, outLeft, outRight, own);
+            runSingleKey<V>(p, keys[run.first], frames, outLeft, outRight);
         }
     }
 }
