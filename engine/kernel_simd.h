@@ -19,7 +19,6 @@
 // copy built for its own instruction set.
 #pragma once
 
-
 #include "engine/kernel_key_lanes.h"
 #include "engine/kernel_plan.h"
 #include "engine/kernel_segmented_key.h"
