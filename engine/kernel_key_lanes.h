@@ -51,12 +51,6 @@ struct KeyLanes {
 
     KeyLanes(pelmar& plugin, const int* groupKeys, int n) : p(plugin), keys(groupKeys), count(n) {}
 
-    int longest() const {
-        int n = 0;
-        for (int l = 0; l < count; ++l) n = len[l] > n ? len[l] : n;
-        return n;
-    }
-
     void copyIn() {
         std::memset(&s1, 0, sizeof s1);
         std::memset(&s2, 0, sizeof s2);
@@ -127,7 +121,7 @@ struct KeyLanes {
         copyIn();
         alignas(64) float laneK1[W], laneK2[W], laneC[W], laneG[W], laneLen[W], laneThreshold[W];
         alignas(64) float laneHammer[W], lanePhi[W];
-        int shortest = kRows;
+        int shortest = kRows, longestLen = 0;
         for (int l = 0; l < W; ++l) {
             const bool used = l < count;
             const int k = used ? keys[l] : 0;
@@ -138,8 +132,8 @@ struct KeyLanes {
             laneLen[l] = static_cast<float>(len[l]);
             laneThreshold[l] = used ? 0.00001f / p.keyFreq[k] : 0.0f;
             if (used && len[l] < shortest) shortest = len[l];
+            if (len[l] > longestLen) longestLen = len[l];
         }
-        const int longestLen = longest();
         int hammerFirst = kRows, hammerLast = -1;
         for (int l = 0; l < count; ++l) {
             const int h = p.hammerPoint[keys[l]];
