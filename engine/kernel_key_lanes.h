@@ -82,7 +82,8 @@ struct KeyLanes {
 
     // One point of one string: the link force to the next point (carried to
     // the next call as `left`), the acceleration, then velocity and position.
-    template <bool kHammer, bool kEnd>
+    // With kPeak the point's |A| widens the peak.
+    template <bool kHammer, bool kEnd, bool kPeak>
     static inline void point(float (*x)[W], float (*v)[W], int i, R k, R c, R g, R& left, R& peak, M hammerAt,
                              R phi, M inString) {
         const R xi = V::load(x[i]);
@@ -93,27 +94,48 @@ struct KeyLanes {
         if (kHammer) a = V::select(hammerAt, V::add(a, phi), a);
         R vNew = V::addOnMultiplier(vi, a);
         R xNew = V::addOnMultiplier(xi, vNew);
-        R magnitude = V::abs(a);
         if (kEnd) {  // lanes past a string's last moving point keep their +0
             vNew = V::select(inString, vNew, vi);
             xNew = V::select(inString, xNew, xi);
-            magnitude = V::select(inString, magnitude, V::set1(0.0f));
         }
         V::store(v[i], vNew);
         V::store(x[i], xNew);
-        peak = V::maxKeepingPeak(magnitude, peak);
+        if (kPeak) {
+            R magnitude = V::abs(a);
+            if (kEnd) magnitude = V::select(inString, magnitude, V::set1(0.0f));
+            peak = V::maxKeepingPeak(magnitude, peak);
+        }
     }
 
-    template <bool kHammer, bool kEnd>
-    inline void points(int from, int to, const R* k, R c, R g, R* left, R& peak, R hammerPoint, R phi, R lenV) {
+    template <bool kHammer, bool kEnd, bool kPeak>
+    inline void rows(int from, int to, const R* k, R c, R g, R* left, R& peak, R hammerPoint, R phi, R lenV) {
 #pragma GCC unroll 2
         for (int i = from; i < to; ++i) {
             const R at = V::set1(static_cast<float>(i));
             const M hammerAt = kHammer ? V::equal(hammerPoint, at) : M{};
             const M inString = kEnd ? V::less(at, lenV) : M{};
-            point<kHammer, kEnd>(s1.x, s1.v, i, k[0], c, g, left[0], peak, hammerAt, phi, inString);
-            point<kHammer, kEnd>(s2.x, s2.v, i, k[1], c, g, left[1], peak, hammerAt, phi, inString);
+            point<kHammer, kEnd, kPeak>(s1.x, s1.v, i, k[0], c, g, left[0], peak, hammerAt, phi, inString);
+            point<kHammer, kEnd, kPeak>(s2.x, s2.v, i, k[1], c, g, left[1], peak, hammerAt, phi, inString);
         }
+    }
+
+    // The peak only decides whether a key falls silent, so it is needed only
+    // while some key that may fall silent (`watched`) has not yet shown an
+    // |A| of at least its threshold this sample: the peak over all points is
+    // at least the peak over those seen so far. Once every watched key has,
+    // the remaining points skip |A| and the maximum, which cost about a
+    // sixth of a point's vector operations.
+    static constexpr int kPeakCheckRows = 4;
+    template <bool kHammer, bool kEnd>
+    inline void points(int from, int to, const R* k, R c, R g, R* left, R& peak, R hammerPoint, R phi, R lenV,
+                       R threshold, std::uint32_t watched, bool& needPeak) {
+        while (needPeak && from < to) {
+            const int end = to - from > kPeakCheckRows ? from + kPeakCheckRows : to;
+            rows<kHammer, kEnd, true>(from, end, k, c, g, left, peak, hammerPoint, phi, lenV);
+            from = end;
+            if ((V::bits(V::less(peak, threshold)) & watched) == 0) needPeak = false;
+        }
+        rows<kHammer, kEnd, false>(from, to, k, c, g, left, peak, hammerPoint, phi, lenV);
     }
 
     // Advances the group by `frames` samples, adding its pickups to the sums.
@@ -174,6 +196,8 @@ struct KeyLanes {
                 left[s] = V::neg(V::add(V::mul(k[s], V::load(rows.x[1])), V::mul(c, V::load(rows.v[1]))));
             }
             R peak = V::set1(0.0f);
+            const std::uint32_t watched = active & ~striking;  // keys that may fall silent this sample
+            bool needPeak = watched != 0;
             // Points every key of the group has, then those only the longer
             // strings have; only the hammer's points look for a strike.
             const int hFrom = hammer ? hammerFirst : kRows, hTo = hammer ? hammerLast + 1 : kRows;
@@ -181,9 +205,9 @@ struct KeyLanes {
                 constexpr bool kEnd = decltype(end)::value;
                 const int h0 = hFrom < from ? from : hFrom > to ? to : hFrom;
                 const int h1 = hTo < h0 ? h0 : hTo > to ? to : hTo;
-                points<false, kEnd>(from, h0, k, c, g, left, peak, hammerPoint, phi, lenV);
-                points<true, kEnd>(h0, h1, k, c, g, left, peak, hammerPoint, phi, lenV);
-                points<false, kEnd>(h1, to, k, c, g, left, peak, hammerPoint, phi, lenV);
+                points<false, kEnd>(from, h0, k, c, g, left, peak, hammerPoint, phi, lenV, threshold, watched, needPeak);
+                points<true, kEnd>(h0, h1, k, c, g, left, peak, hammerPoint, phi, lenV, threshold, watched, needPeak);
+                points<false, kEnd>(h1, to, k, c, g, left, peak, hammerPoint, phi, lenV, threshold, watched, needPeak);
             };
             span(1, shortest, std::false_type{});
             span(shortest, longestLen, std::true_type{});
@@ -198,8 +222,9 @@ struct KeyLanes {
             outLeft[f] = sL;
             outRight[f] = sR;
 
-            // Keys that barely move any more, once their strike is over.
-            std::uint32_t quiet = V::bits(V::less(peak, threshold)) & active & ~striking;
+            // Keys that barely move any more, once their strike is over (none
+            // when every watched key reached its threshold early).
+            std::uint32_t quiet = needPeak ? V::bits(V::less(peak, threshold)) & watched : 0;
             if (quiet) {
                 for (std::uint32_t m = quiet; m; m &= m - 1) {
                     const int l = __builtin_ctz(m);

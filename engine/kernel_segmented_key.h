@@ -49,8 +49,9 @@ struct SegmentedKey {
     int laneOf(int p) const { return (p - 1) / rows; }
 
     // One row: forces, accelerations, then velocities and positions; with
-    // kPartial, lanes outside `used` keep their +0.
-    template <bool kPartial>
+    // kPartial, lanes outside `used` keep their +0; with kPeak the row's |A|
+    // widens the peak.
+    template <bool kPartial, bool kPeak>
     static inline void row(float* x, float* v, R xn, R vn, R K, R c, R g, R& left, bool struck, M hammerLane,
                            R phi, M used, R& peak) {
         const R xi = V::load(x);
@@ -64,17 +65,36 @@ struct SegmentedKey {
         if (kPartial) {
             V::store(v, V::select(used, vNew, vi));
             V::store(x, V::select(used, xNew, xi));
-            peak = V::maxKeepingPeak(V::select(used, V::abs(a), V::set1(0.0f)), peak);
+            if (kPeak) peak = V::maxKeepingPeak(V::select(used, V::abs(a), V::set1(0.0f)), peak);
         } else {
             V::store(v, vNew);
             V::store(x, xNew);
-            peak = V::maxKeepingPeak(V::abs(a), peak);
+            if (kPeak) peak = V::maxKeepingPeak(V::abs(a), peak);
         }
     }
 
-    // Both strings by one sample; hammerRow -1 when there is no strike.
+    // The peak only decides whether the key falls silent: once one of its
+    // points has shown an |A| of at least the threshold this sample, the
+    // peak over all points is too, and the remaining rows skip |A| and the
+    // maximum.
     template <bool kPartial>
-    inline void step(const R* K, R c, R g, int hammerRow, M hammerLane, R phi, M wideRows, M narrowRows, R& peak) {
+    static inline void rowWatchingPeak(float* x, float* v, R xn, R vn, R K, R c, R g, R& left, bool struck,
+                                       M hammerLane, R phi, M used, R& peak, R threshold, bool& needPeak) {
+        if (needPeak) {
+            row<kPartial, true>(x, v, xn, vn, K, c, g, left, struck, hammerLane, phi, used, peak);
+            if (V::bits(V::less(peak, threshold)) != kAllLanes) needPeak = false;
+        } else {
+            row<kPartial, false>(x, v, xn, vn, K, c, g, left, struck, hammerLane, phi, used, peak);
+        }
+    }
+    static constexpr unsigned kAllLanes = (1u << W) - 1u;
+
+    // Both strings by one sample; hammerRow -1 when there is no strike.
+    // needPeak: whether the peak is still wanted; it stays true only if no
+    // point reached the threshold, and then `peak` is the whole maximum.
+    template <bool kPartial>
+    inline void step(const R* K, R c, R g, int hammerRow, M hammerLane, R phi, M wideRows, M narrowRows, R& peak,
+                     R threshold, bool& needPeak) {
         for (int t = 0; t < 2; ++t) {
             float (*x)[W] = s[t].x;
             float (*v)[W] = s[t].v;
@@ -85,12 +105,14 @@ struct SegmentedKey {
                             V::mul(c, V::sub(V::shiftUp(V::load(v[rows - 1])), firstV)));
             left = V::select(V::onlyLane(0), V::neg(V::add(V::mul(K[t], first), V::mul(c, firstV))), left);
             for (int r = 0; r + 1 < rows; ++r)
-                row<kPartial>(x[r], v[r], V::load(x[r + 1]), V::load(v[r + 1]), K[t], c, g, left, r == hammerRow,
-                              hammerLane, phi, r < fullRows ? wideRows : narrowRows, peak);
+                rowWatchingPeak<kPartial>(x[r], v[r], V::load(x[r + 1]), V::load(v[r + 1]), K[t], c, g, left,
+                                          r == hammerRow, hammerLane, phi, r < fullRows ? wideRows : narrowRows, peak,
+                                          threshold, needPeak);
             // The last row's neighbours: the old first row one lane down.
             const int r = rows - 1;
-            row<kPartial>(x[r], v[r], V::shiftDown(first), V::shiftDown(firstV), K[t], c, g, left, r == hammerRow,
-                          hammerLane, phi, r < fullRows ? wideRows : narrowRows, peak);
+            rowWatchingPeak<kPartial>(x[r], v[r], V::shiftDown(first), V::shiftDown(firstV), K[t], c, g, left,
+                                      r == hammerRow, hammerLane, phi, r < fullRows ? wideRows : narrowRows, peak,
+                                      threshold, needPeak);
         }
     }
 
@@ -121,6 +143,7 @@ struct SegmentedKey {
         const int leftRow = rowOf(pL), leftLane = laneOf(pL);
         const int rightRow = rowOf(pR), rightLane = laneOf(pR);
         const float threshold = 0.00001f / p.keyFreq[k];
+        const R thresholdV = V::set1(threshold);
         KeyStrike strike(p, k);
 
         for (int f = 0; f < frames; ++f) {
@@ -128,13 +151,15 @@ struct SegmentedKey {
             const bool hammer = strike.next(force);
             const R phi = V::set1(force);
             R peak = V::set1(0.0f);
+            bool needPeak = strike.count <= 0;  // a key being struck does not fall silent
+            const int struckRow = hammer ? hammerRow : -1;
             if (everyLane)
-                step<false>(K, c, g, hammer ? hammerRow : -1, hammerLane, phi, wideRows, narrowRows, peak);
+                step<false>(K, c, g, struckRow, hammerLane, phi, wideRows, narrowRows, peak, thresholdV, needPeak);
             else
-                step<true>(K, c, g, hammer ? hammerRow : -1, hammerLane, phi, wideRows, narrowRows, peak);
+                step<true>(K, c, g, struckRow, hammerLane, phi, wideRows, narrowRows, peak, thresholdV, needPeak);
             outLeft[f] = (s[0].x[leftRow][leftLane] + s[1].x[leftRow][leftLane]) + outLeft[f];
             outRight[f] = (s[0].x[rightRow][rightLane] + s[1].x[rightRow][rightLane]) + outRight[f];
-            if (strike.count <= 0 && threshold > V::reduceMax(peak)) {
+            if (needPeak && threshold > V::reduceMax(peak)) {
                 p.keyActive[k] = 0;
                 break;
             }
