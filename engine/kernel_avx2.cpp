@@ -1,6 +1,6 @@
-// The vector kernel for processors with AVX2: eight lanes. This file alone is
-// compiled with -mavx2 (see CMakeLists.txt); it runs only where the processor
-// reports AVX2.
+// The vector kernel for processors with AVX2 and FMA3: eight lanes. This
+// file alone is compiled with -mavx2 -mfma (see CMakeLists.txt); it runs only
+// where the processor reports both.
 #include <immintrin.h>
 
 #include "engine/kernel_paths.h"
@@ -25,7 +25,9 @@ struct Avx2Lanes {
     static R add(R a, R b) { return _mm256_add_ps(a, b); }
     static R sub(R a, R b) { return _mm256_sub_ps(a, b); }
     static R mul(R a, R b) { return _mm256_mul_ps(a, b); }
-    static R addOnMultiplier(R a, R b) { return add(a, b); }
+    // a + b on the multiplier units: a * 1 + b is a + b rounded once, the
+    // same bits as an addition, and it spares the adders.
+    static R addOnMultiplier(R a, R b) { return _mm256_fmadd_ps(a, _mm256_set1_ps(1.0f), b); }
     static R abs(R a) { return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), a); }
     // a > peak ? a : peak, lane by lane: a NaN never becomes the peak.
     static R maxKeepingPeak(R a, R peak) { return _mm256_max_ps(a, peak); }

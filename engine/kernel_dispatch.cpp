@@ -31,8 +31,8 @@ bool kernelPathAvailable(KernelPath path) {
         case KernelPath::Reference:
         case KernelPath::Baseline:
             return true;
-        case KernelPath::Avx2:
-            return __builtin_cpu_supports("avx2");
+        case KernelPath::Avx2:  // every AVX2 processor of note also has FMA3, which this build uses
+            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
         case KernelPath::Avx512:
             return __builtin_cpu_supports("avx512f");
     }
