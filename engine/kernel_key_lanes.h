@@ -107,16 +107,24 @@ struct KeyLanes {
         }
     }
 
+    // The carried forces and the peak live in locals through the loop: the
+    // vector types may alias the float stores, so through the pointers they
+    // would go to memory and back at every point.
     template <bool kHammer, bool kEnd, bool kPeak>
     inline void rows(int from, int to, const R* k, R c, R g, R* left, R& peak, R hammerPoint, R phi, R lenV) {
+        const R k1 = k[0], k2 = k[1];
+        R left1 = left[0], left2 = left[1], top = peak;
 #pragma GCC unroll 2
         for (int i = from; i < to; ++i) {
             const R at = V::set1(static_cast<float>(i));
             const M hammerAt = kHammer ? V::equal(hammerPoint, at) : M{};
             const M inString = kEnd ? V::less(at, lenV) : M{};
-            point<kHammer, kEnd, kPeak>(s1.x, s1.v, i, k[0], c, g, left[0], peak, hammerAt, phi, inString);
-            point<kHammer, kEnd, kPeak>(s2.x, s2.v, i, k[1], c, g, left[1], peak, hammerAt, phi, inString);
+            point<kHammer, kEnd, kPeak>(s1.x, s1.v, i, k1, c, g, left1, top, hammerAt, phi, inString);
+            point<kHammer, kEnd, kPeak>(s2.x, s2.v, i, k2, c, g, left2, top, hammerAt, phi, inString);
         }
+        left[0] = left1;
+        left[1] = left2;
+        peak = top;
     }
 
     // The peak only decides whether a key falls silent, so it is needed only
