@@ -1,74 +1,8 @@
 // The vector kernel for processors with AVX2 and FMA3: eight lanes. This
 // file alone is compiled with -mavx2 -mfma (see CMakeLists.txt); it runs only
 // where the processor reports both.
-#include <immintrin.h>
-
+#include "engine/kernel_avx2_lanes.h"
 #include "engine/kernel_paths.h"
 #include "engine/kernel_simd.h"
-
-namespace {
-// Lane masks for partial loads and stores: kLaneMask + 8 - n enables n lanes.
-alignas(32) const int kLaneMask[16] = {-1, -1, -1, -1, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0};
-
-struct Avx2Lanes {
-    using R = __m256;
-    static constexpr int kWidth = 8;
-    static __m256i mask(int n) {
-        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kLaneMask + kWidth - n));
-    }
-    static R load(const float* p) { return _mm256_loadu_ps(p); }
-    static void store(float* p, R v) { _mm256_storeu_ps(p, v); }
-    // Masked lanes read as 0 without touching memory, and are never stored.
-    static R loadPart(const float* p, int n) { return _mm256_maskload_ps(p, mask(n)); }
-    static void storePart(float* p, R v, int n) { _mm256_maskstore_ps(p, mask(n), v); }
-    static R set1(float x) { return _mm256_set1_ps(x); }
-    static R add(R a, R b) { return _mm256_add_ps(a, b); }
-    static R sub(R a, R b) { return _mm256_sub_ps(a, b); }
-    static R mul(R a, R b) { return _mm256_mul_ps(a, b); }
-    // a + b on the multiplier units: a * 1 + b is a + b rounded once, the
-    // same bits as an addition, and it spares the adders.
-    static R addOnMultiplier(R a, R b) { return _mm256_fmadd_ps(a, _mm256_set1_ps(1.0f), b); }
-    static R abs(R a) { return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), a); }
-    // a > peak ? a : peak, lane by lane: a NaN never becomes the peak.
-    static R maxKeepingPeak(R a, R peak) { return _mm256_max_ps(a, peak); }
-    static R addAtLane(R a, int lane, float x) {
-        alignas(32) float t[kWidth] = {-0.0f, -0.0f, -0.0f, -0.0f, -0.0f, -0.0f, -0.0f, -0.0f};
-        t[lane] = x;
-        return _mm256_add_ps(a, _mm256_load_ps(t));
-    }
-    // Lane 0: the last lane of prev; lanes 1..7: lanes 0..6 of cur.
-    static R shiftIn(R prev, R cur) {
-        const __m256i rotate = _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6);
-        return _mm256_blend_ps(_mm256_permutevar8x32_ps(cur, rotate), _mm256_permutevar8x32_ps(prev, rotate), 0x01);
-    }
-    static R keepLanes(R a, int n) { return _mm256_and_ps(a, _mm256_castsi256_ps(mask(n))); }
-    // Lane masks for keys in lanes: all ones where true.
-    using M = __m256;
-    static R neg(R a) { return _mm256_xor_ps(a, _mm256_set1_ps(-0.0f)); }
-    static R select(M m, R a, R b) { return _mm256_blendv_ps(b, a, m); }
-    static M equal(R a, R b) { return _mm256_cmp_ps(a, b, _CMP_EQ_OQ); }
-    static M less(R a, R b) { return _mm256_cmp_ps(a, b, _CMP_LT_OQ); }
-    static unsigned bits(M m) { return static_cast<unsigned>(_mm256_movemask_ps(m)); }
-    static M firstLanes(int n) { return _mm256_castsi256_ps(mask(n)); }
-    static M onlyLane(int lane) {
-        return _mm256_castsi256_ps(_mm256_cmpeq_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(lane)));
-    }
-    // Lane l takes lane l - 1 (lane 0 takes +0), or lane l + 1 (the last takes +0).
-    static R shiftUp(R a) {
-        const R moved = _mm256_permutevar8x32_ps(a, _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6));
-        return _mm256_blend_ps(moved, _mm256_setzero_ps(), 0x01);
-    }
-    static R shiftDown(R a) {
-        const R moved = _mm256_permutevar8x32_ps(a, _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 7));
-        return _mm256_blend_ps(moved, _mm256_setzero_ps(), 0x80);
-    }
-    static float reduceMax(R v) {
-        __m128 m = _mm_max_ps(_mm256_castps256_ps128(v), _mm256_extractf128_ps(v, 1));
-        m = _mm_max_ps(m, _mm_movehl_ps(m, m));
-        m = _mm_max_ss(m, _mm_shuffle_ps(m, m, 1));
-        return _mm_cvtss_f32(m);
-    }
-};
-}  // namespace
 
 void pelmar_process_avx2(void* job) { runVectorKernel<Avx2Lanes>(job); }

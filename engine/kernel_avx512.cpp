@@ -1,12 +1,13 @@
 // The vector kernel for processors with AVX-512: sixteen lanes, with masked
-// loads and stores for the last points of a string. This file alone is
-// compiled with -mavx512f (see CMakeLists.txt); it runs only where the
-// processor reports AVX-512F.
+// loads and stores for the last points of a string, and eight-lane runs for
+// few keys. This file alone is compiled with -mavx512f -mfma (see
+// CMakeLists.txt); it runs only where the processor reports AVX-512F and FMA3.
 // GCC 12 warns about the deliberately undefined pass-through operand inside
 // its own AVX-512 intrinsics; nothing here reads an uninitialised value.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
 
+#include "engine/kernel_avx2_lanes.h"
 #include "engine/kernel_paths.h"
 #include "engine/kernel_simd.h"
 
@@ -14,6 +15,7 @@ namespace {
 struct Avx512Lanes {
     using R = __m512;
     static constexpr int kWidth = 16;
+    static constexpr int kRegisters = 32;
     static __mmask16 mask(int n) { return static_cast<__mmask16>((1u << n) - 1u); }
     static R load(const float* p) { return _mm512_loadu_ps(p); }
     static void store(float* p, R v) { _mm512_storeu_ps(p, v); }
@@ -72,4 +74,6 @@ struct Avx512Lanes {
 };
 }  // namespace
 
-void pelmar_process_avx512(void* job) { runVectorKernel<Avx512Lanes>(job); }
+// Runs of up to eight keys use eight lanes: half the lanes cost less than
+// sixteen lanes with idle ones.
+void pelmar_process_avx512(void* job) { runVectorKernel<Avx512Lanes, Avx2Lanes>(job); }

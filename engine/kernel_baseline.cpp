@@ -8,6 +8,7 @@ namespace {
 struct Sse2Lanes {
     using R = __m128;
     static constexpr int kWidth = 4;
+    static constexpr int kRegisters = 16;
     static R load(const float* p) { return _mm_loadu_ps(p); }
     static void store(float* p, R v) { _mm_storeu_ps(p, v); }
     // Lanes from n on read as 0 and are never stored.

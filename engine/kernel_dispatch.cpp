@@ -34,7 +34,8 @@ bool kernelPathAvailable(KernelPath path) {
         case KernelPath::Avx2:  // every AVX2 processor of note also has FMA3, which this build uses
             return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
         case KernelPath::Avx512:
-            return __builtin_cpu_supports("avx512f");
+            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+                   __builtin_cpu_supports("fma");
     }
     return false;
 #else

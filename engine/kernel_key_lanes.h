@@ -32,7 +32,9 @@ struct KeyLanes {
     using R = typename V::R;
     using M = typename V::M;
     static constexpr int W = V::kWidth;
-    static constexpr int kRows = kMaxPoints + 1;  // points 0..N of the longest string
+    // Points 0..N of the longest string, and one more: the last link force
+    // computed ahead reads past the fixed end (+0, never used).
+    static constexpr int kRows = kMaxPoints + 2;
 
     // One string's positions and velocities, point by point, W keys a row.
     struct alignas(64) Rows {
@@ -80,17 +82,22 @@ struct KeyLanes {
         }
     }
 
-    // One point of one string: the link force to the next point (carried to
-    // the next call as `left`), the acceleration, then velocity and position.
-    // With kPeak the point's |A| widens the peak.
+    // The force of the link between points i and i + 1 of one string, from
+    // their old positions and velocities.
+    static inline R link(float (*x)[W], float (*v)[W], int i, R k, R c) {
+        return V::add(V::mul(k, V::sub(V::load(x[i]), V::load(x[i + 1]))),
+                      V::mul(c, V::sub(V::load(v[i]), V::load(v[i + 1]))));
+    }
+
+    // Point i of one string from the forces of its two links: the
+    // acceleration, then velocity and position. With kPeak the point's |A|
+    // widens the peak.
     template <bool kHammer, bool kEnd, bool kPeak>
-    static inline void point(float (*x)[W], float (*v)[W], int i, R k, R c, R g, R& left, R& peak, M hammerAt,
-                             R phi, M inString) {
+    static inline void update(float (*x)[W], float (*v)[W], int i, R left, R right, R g, R& peak, M hammerAt,
+                              R phi, M inString) {
         const R xi = V::load(x[i]);
         const R vi = V::load(v[i]);
-        const R right = V::add(V::mul(k, V::sub(xi, V::load(x[i + 1]))), V::mul(c, V::sub(vi, V::load(v[i + 1]))));
         R a = V::sub(V::sub(left, right), V::mul(g, vi));
-        left = right;
         if (kHammer) a = V::select(hammerAt, V::add(a, phi), a);
         R vNew = V::addOnMultiplier(vi, a);
         R xNew = V::addOnMultiplier(xi, vNew);
@@ -107,23 +114,43 @@ struct KeyLanes {
         }
     }
 
-    // The carried forces and the peak live in locals through the loop: the
-    // vector types may alias the float stores, so through the pointers they
-    // would go to memory and back at every point.
+    // Points from..to-1 of both strings. `force` holds, per string, the
+    // forces F(i - 1) and F(i) of point i's links on entry and those of
+    // point `to` on return: each link force is computed one point ahead of
+    // the point it moves (from points not yet moved). With 32 vector
+    // registers the next link comes first in the instruction stream, which
+    // keeps the processor's window of waiting operations short; with 16 it
+    // comes after the point, as more live values would spill. The forces and the
+    // peak live in locals through the loop: the vector types may alias the
+    // float stores, so through the pointers they would go to memory and back
+    // at every point.
+    static constexpr bool kLinkFirst = V::kRegisters >= 32;
     template <bool kHammer, bool kEnd, bool kPeak>
-    inline void rows(int from, int to, const R* k, R c, R g, R* left, R& peak, R hammerPoint, R phi, R lenV) {
+    inline void rows(int from, int to, const R* k, R c, R g, R (*force)[2], R& peak, R hammerPoint, R phi,
+                     R lenV) {
         const R k1 = k[0], k2 = k[1];
-        R left1 = left[0], left2 = left[1], top = peak;
+        R left1 = force[0][0], right1 = force[0][1], left2 = force[1][0], right2 = force[1][1], top = peak;
 #pragma GCC unroll 2
         for (int i = from; i < to; ++i) {
             const R at = V::set1(static_cast<float>(i));
             const M hammerAt = kHammer ? V::equal(hammerPoint, at) : M{};
             const M inString = kEnd ? V::less(at, lenV) : M{};
-            point<kHammer, kEnd, kPeak>(s1.x, s1.v, i, k1, c, g, left1, top, hammerAt, phi, inString);
-            point<kHammer, kEnd, kPeak>(s2.x, s2.v, i, k2, c, g, left2, top, hammerAt, phi, inString);
+            R next1, next2;
+            if constexpr (kLinkFirst) next1 = link(s1.x, s1.v, i + 1, k1, c);
+            update<kHammer, kEnd, kPeak>(s1.x, s1.v, i, left1, right1, g, top, hammerAt, phi, inString);
+            if constexpr (!kLinkFirst) next1 = link(s1.x, s1.v, i + 1, k1, c);
+            left1 = right1;
+            right1 = next1;
+            if constexpr (kLinkFirst) next2 = link(s2.x, s2.v, i + 1, k2, c);
+            update<kHammer, kEnd, kPeak>(s2.x, s2.v, i, left2, right2, g, top, hammerAt, phi, inString);
+            if constexpr (!kLinkFirst) next2 = link(s2.x, s2.v, i + 1, k2, c);
+            left2 = right2;
+            right2 = next2;
         }
-        left[0] = left1;
-        left[1] = left2;
+        force[0][0] = left1;
+        force[0][1] = right1;
+        force[1][0] = left2;
+        force[1][1] = right2;
         peak = top;
     }
 
@@ -135,15 +162,15 @@ struct KeyLanes {
     // sixth of a point's vector operations.
     static constexpr int kPeakCheckRows = 4;
     template <bool kHammer, bool kEnd>
-    inline void points(int from, int to, const R* k, R c, R g, R* left, R& peak, R hammerPoint, R phi, R lenV,
-                       R threshold, std::uint32_t watched, bool& needPeak) {
+    inline void points(int from, int to, const R* k, R c, R g, R (*force)[2], R& peak, R hammerPoint, R phi,
+                       R lenV, R threshold, std::uint32_t watched, bool& needPeak) {
         while (needPeak && from < to) {
             const int end = to - from > kPeakCheckRows ? from + kPeakCheckRows : to;
-            rows<kHammer, kEnd, true>(from, end, k, c, g, left, peak, hammerPoint, phi, lenV);
+            rows<kHammer, kEnd, true>(from, end, k, c, g, force, peak, hammerPoint, phi, lenV);
             from = end;
             if ((V::bits(V::less(peak, threshold)) & watched) == 0) needPeak = false;
         }
-        rows<kHammer, kEnd, false>(from, to, k, c, g, left, peak, hammerPoint, phi, lenV);
+        rows<kHammer, kEnd, false>(from, to, k, c, g, force, peak, hammerPoint, phi, lenV);
     }
 
     // Advances the group by `frames` samples, adding its pickups to the sums.
@@ -198,10 +225,13 @@ struct KeyLanes {
             }
             const R hammerPoint = V::load(laneHammer);
             const R phi = V::load(lanePhi);
-            R left[2];
+            // Per string F(0) = -(K X[1] + c V[1]), the link to the fixed end,
+            // and F(1).
+            R force[2][2];
             for (int s = 0; s < 2; ++s) {
-                const auto& rows = s == 0 ? s1 : s2;
-                left[s] = V::neg(V::add(V::mul(k[s], V::load(rows.x[1])), V::mul(c, V::load(rows.v[1]))));
+                auto& rows = s == 0 ? s1 : s2;
+                force[s][0] = V::neg(V::add(V::mul(k[s], V::load(rows.x[1])), V::mul(c, V::load(rows.v[1]))));
+                force[s][1] = link(rows.x, rows.v, 1, k[s], c);
             }
             R peak = V::set1(0.0f);
             const std::uint32_t watched = active & ~striking;  // keys that may fall silent this sample
@@ -213,9 +243,9 @@ struct KeyLanes {
                 constexpr bool kEnd = decltype(end)::value;
                 const int h0 = hFrom < from ? from : hFrom > to ? to : hFrom;
                 const int h1 = hTo < h0 ? h0 : hTo > to ? to : hTo;
-                points<false, kEnd>(from, h0, k, c, g, left, peak, hammerPoint, phi, lenV, threshold, watched, needPeak);
-                points<true, kEnd>(h0, h1, k, c, g, left, peak, hammerPoint, phi, lenV, threshold, watched, needPeak);
-                points<false, kEnd>(h1, to, k, c, g, left, peak, hammerPoint, phi, lenV, threshold, watched, needPeak);
+                points<false, kEnd>(from, h0, k, c, g, force, peak, hammerPoint, phi, lenV, threshold, watched, needPeak);
+                points<true, kEnd>(h0, h1, k, c, g, force, peak, hammerPoint, phi, lenV, threshold, watched, needPeak);
+                points<false, kEnd>(h1, to, k, c, g, force, peak, hammerPoint, phi, lenV, threshold, watched, needPeak);
             };
             span(1, shortest, std::false_type{});
             span(shortest, longestLen, std::true_type{});

@@ -10,9 +10,17 @@ struct KeyRun {
     int first;  // index into the worker's list of sounding keys
     int count;  // keys in the run; 1 with lanes == false is a key on its own
     bool lanes;
+    bool narrow = false;  // a run in the build's narrower vectors
+};
+
+// The vectors a kernel build offers: `width` lanes, and a narrower vector of
+// `narrowWidth` lanes for runs too few to fill the wide one (0: none).
+struct LaneWidths {
+    int width;
+    int narrowWidth = 0;
 };
 
 // Splits `n` keys (in ascending key order, with string lengths `lens`) into
-// runs of at most `width` keys for a sub-block of `frames` samples; returns
-// the number of runs written to `runs` (room for n).
-int planKeyRuns(const int* lens, int n, int width, int frames, KeyRun* runs);
+// runs that fit the vectors for a sub-block of `frames` samples; returns the
+// number of runs written to `runs` (room for n).
+int planKeyRuns(const int* lens, int n, LaneWidths widths, int frames, KeyRun* runs);

@@ -118,7 +118,9 @@ void runSingleKey(pelmar& p, int k, int frames, float* outLeft, float* outRight)
     p.forceCount[k] = static_cast<std::int16_t>(strike.count);
 }
 
-template <class V>
+// V: the build's vector; N: a narrower one for runs of few keys (V itself
+// when the build has none).
+template <class V, class N = V>
 void runVectorKernel(void* arg) {
     const VoiceJob& job = *static_cast<const VoiceJob*>(arg);
     pelmar& p = *job.plugin;
@@ -141,11 +143,15 @@ void runVectorKernel(void* arg) {
             ++n;
         }
     KeyRun runs[kNumKeys];
-    const int runCount = planKeyRuns(lens, n, V::kWidth, frames, runs);
+    const LaneWidths widths{V::kWidth, N::kWidth < V::kWidth ? N::kWidth : 0};
+    const int runCount = planKeyRuns(lens, n, widths, frames, runs);
 
     for (int r = 0; r < runCount; ++r) {
         const KeyRun& run = runs[r];
-        if (run.lanes) {
+        if (run.lanes && run.narrow) {
+            KeyLanes<N> group(p, keys + run.first, run.count);
+            group.run(frames, outLeft, outRight);
+        } else if (run.lanes) {
             KeyLanes<V> group(p, keys + run.first, run.count);
             group.run(frames, outLeft, outRight);
         } else if (frames >= kSegmentedMinFrames && lens[run.first] >= 2) {

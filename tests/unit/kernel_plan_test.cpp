@@ -11,7 +11,7 @@ namespace {
 
 std::vector<KeyRun> plan(const std::vector<int>& lens, int width, int frames) {
     std::vector<KeyRun> runs(lens.size());
-    runs.resize(planKeyRuns(lens.data(), static_cast<int>(lens.size()), width, frames, runs.data()));
+    runs.resize(planKeyRuns(lens.data(), static_cast<int>(lens.size()), LaneWidths{width}, frames, runs.data()));
     return runs;
 }
 
