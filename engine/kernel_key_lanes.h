@@ -99,18 +99,16 @@ struct KeyLanes {
         const R vi = V::load(v[i]);
         R a = V::sub(V::sub(left, right), V::mul(g, vi));
         if (kHammer) a = V::select(hammerAt, V::add(a, phi), a);
-        R vNew = V::addOnMultiplier(vi, a);
-        R xNew = V::addOnMultiplier(xi, vNew);
+        const R vNew = V::addOnMultiplier(vi, a);
+        const R xNew = V::addOnMultiplier(xi, vNew);
         if (kEnd) {  // lanes past a string's last moving point keep their +0
-            vNew = V::select(inString, vNew, vi);
-            xNew = V::select(inString, xNew, xi);
-        }
-        V::store(v[i], vNew);
-        V::store(x[i], xNew);
-        if (kPeak) {
-            R magnitude = V::abs(a);
-            if (kEnd) magnitude = V::select(inString, magnitude, V::set1(0.0f));
-            peak = V::maxKeepingPeak(magnitude, peak);
+            V::storeWhere(v[i], inString, vNew, vi);
+            V::storeWhere(x[i], inString, xNew, xi);
+            if (kPeak) peak = V::maxWhere(inString, V::abs(a), peak);
+        } else {
+            V::store(v[i], vNew);
+            V::store(x[i], xNew);
+            if (kPeak) peak = V::maxKeepingPeak(V::abs(a), peak);
         }
     }
 

@@ -63,9 +63,9 @@ struct SegmentedKey {
         const R vNew = V::addOnMultiplier(vi, a);
         const R xNew = V::addOnMultiplier(xi, vNew);
         if (kPartial) {
-            V::store(v, V::select(used, vNew, vi));
-            V::store(x, V::select(used, xNew, xi));
-            if (kPeak) peak = V::maxKeepingPeak(V::select(used, V::abs(a), V::set1(0.0f)), peak);
+            V::storeWhere(v, used, vNew, vi);
+            V::storeWhere(x, used, xNew, xi);
+            if (kPeak) peak = V::maxWhere(used, V::abs(a), peak);
         } else {
             V::store(v, vNew);
             V::store(x, xNew);
