@@ -16,6 +16,15 @@
 //   at: that lane is copied back at once and left out of the sums after.
 // The pickups of a sample are added to its sums lane by lane, in ascending
 // key order, after the keys of the groups before.
+//
+// A long string among short ones would leave lanes idle for most rows, so a
+// group may cut its keys' strings into segments of `segment` points, one
+// segment a lane, the segments of a key in neighbouring lanes (as a key on
+// its own is cut in kernel_segmented_key.h). Before each sample, from the old
+// state: row segment + 1 of a lane whose string goes on holds the next
+// lane's first point (+0 where the string ends), and the link into a lane's
+// first point comes from the previous lane's last point, shifted one lane up
+// (F(0) = -(K X[1] + c V[1]) where the string begins).
 #pragma once
 
 #include <cstdint>
@@ -45,41 +54,87 @@ struct KeyLanes {
     pelmar& p;
     const int* keys;
     int count;
+    int segment;  // points per lane of keys cut into segments; 0: a key a lane
     Rows s1, s2;
-    int len[W];
+    // Per key j: its first lane, its lanes, and points per lane.
+    int keyLane[W];
+    std::uint32_t keyLanes[W];
+    int keyPoints[W];
+    int len[W];  // per lane: its points + 1 (its row of +0), 0 for an unused lane
     KeyStrike strike[W];
-    std::uint32_t active = 0;    // lanes whose key still sounds
-    std::uint32_t striking = 0;  // lanes whose key is being struck
+    std::uint32_t active = 0;     // keys that still sound
+    std::uint32_t striking = 0;   // keys being struck
+    std::uint32_t continues = 0;  // lanes whose string goes on in the next lane
+    std::uint32_t begins = 0;     // lanes that hold their string's point 1
 
-    KeyLanes(pelmar& plugin, const int* groupKeys, int n) : p(plugin), keys(groupKeys), count(n) {}
+    KeyLanes(pelmar& plugin, const int* groupKeys, int n, int pointsPerLane = 0)
+        : p(plugin), keys(groupKeys), count(n), segment(pointsPerLane) {}
+
+    // Lane and row of point q (1..N-1) of key j.
+    int laneOf(int j, int q) const { return keyLane[j] + (q - 1) / keyPoints[j]; }
+    int rowOf(int j, int q) const { return (q - 1) % keyPoints[j] + 1; }
 
     void copyIn() {
         std::memset(&s1, 0, sizeof s1);
         std::memset(&s2, 0, sizeof s2);
         for (int l = 0; l < W; ++l) len[l] = 0;
-        for (int l = 0; l < count; ++l) {
-            const int k = keys[l];
-            len[l] = p.stringLen[k];
-            strike[l] = KeyStrike(p, k);
-            active |= 1u << l;
-            if (strike[l].count > 0) striking |= 1u << l;
-            for (int i = 1; i < len[l]; ++i) {
-                s1.x[i][l] = p.stringPos[k][0][i];
-                s1.v[i][l] = p.stringVel[k][0][i];
-                s2.x[i][l] = p.stringPos[k][1][i];
-                s2.v[i][l] = p.stringVel[k][1][i];
+        int lane = 0;
+        for (int j = 0; j < count; ++j) {
+            const int k = keys[j];
+            const int moving = p.stringLen[k] - 1;
+            keyPoints[j] = segment > 0 && moving > segment ? segment : moving > 0 ? moving : 1;
+            const int lanes = (moving + keyPoints[j] - 1) / keyPoints[j];
+            keyLane[j] = lane;
+            keyLanes[j] = 0;
+            for (int l = lane; l < lane + lanes && l < W; ++l) {
+                keyLanes[j] |= 1u << l;
+                const int points = moving - (l - lane) * keyPoints[j];
+                len[l] = (points < keyPoints[j] ? points : keyPoints[j]) + 1;
+                if (l + 1 < lane + lanes) continues |= 1u << l;
+            }
+            if (lanes < 1) {  // a string without moving points still holds its lane
+                len[lane] = 1;
+                keyLanes[j] = 1u << lane;
+            }
+            begins |= 1u << lane;
+            lane += lanes > 0 ? lanes : 1;
+            strike[j] = KeyStrike(p, k);
+            active |= 1u << j;
+            if (strike[j].count > 0) striking |= 1u << j;
+            for (std::uint32_t m = keyLanes[j]; m; m &= m - 1) {
+                const int l = __builtin_ctz(m);
+                const int before = (l - keyLane[j]) * keyPoints[j];  // points in the key's earlier lanes
+                for (int r = 1; r < len[l]; ++r) {
+                    s1.x[r][l] = p.stringPos[k][0][before + r];
+                    s1.v[r][l] = p.stringVel[k][0][before + r];
+                    s2.x[r][l] = p.stringPos[k][1][before + r];
+                    s2.v[r][l] = p.stringVel[k][1][before + r];
+                }
             }
         }
     }
 
-    void copyOut(int l) {
-        const int k = keys[l];
-        for (int i = 1; i < len[l]; ++i) {
-            p.stringPos[k][0][i] = s1.x[i][l];
-            p.stringVel[k][0][i] = s1.v[i][l];
-            p.stringPos[k][1][i] = s2.x[i][l];
-            p.stringVel[k][1][i] = s2.v[i][l];
+    void copyOut(int j) {
+        const int k = keys[j];
+        for (std::uint32_t m = keyLanes[j]; m; m &= m - 1) {
+            const int l = __builtin_ctz(m);
+            const int before = (l - keyLane[j]) * keyPoints[j];
+            for (int r = 1; r < len[l]; ++r) {
+                p.stringPos[k][0][before + r] = s1.x[r][l];
+                p.stringVel[k][0][before + r] = s1.v[r][l];
+                p.stringPos[k][1][before + r] = s2.x[r][l];
+                p.stringVel[k][1][before + r] = s2.v[r][l];
+            }
         }
+    }
+
+    // Keys all of whose lanes are set in laneBits.
+    std::uint32_t wholeKeys(std::uint32_t laneBits) const {
+        if (segment == 0) return laneBits & ((1u << count) - 1u);  // key j is lane j
+        std::uint32_t keysSet = 0;
+        for (int j = 0; j < count; ++j)
+            if ((laneBits & keyLanes[j]) == keyLanes[j]) keysSet |= 1u << j;
+        return keysSet;
     }
 
     // The force of the link between points i and i + 1 of one string, from
@@ -166,7 +221,7 @@ struct KeyLanes {
             const int end = to - from > kPeakCheckRows ? from + kPeakCheckRows : to;
             rows<kHammer, kEnd, true>(from, end, k, c, g, force, peak, hammerPoint, phi, lenV);
             from = end;
-            if ((V::bits(V::less(peak, threshold)) & watched) == 0) needPeak = false;
+            if ((wholeKeys(V::bits(V::less(peak, threshold))) & watched) == 0) needPeak = false;
         }
         rows<kHammer, kEnd, false>(from, to, k, c, g, force, peak, hammerPoint, phi, lenV);
     }
@@ -175,36 +230,47 @@ struct KeyLanes {
     void run(int frames, float* outLeft, float* outRight) {
         copyIn();
         alignas(64) float laneK1[W], laneK2[W], laneC[W], laneG[W], laneLen[W], laneThreshold[W];
-        alignas(64) float laneHammer[W], lanePhi[W];
-        int shortest = kRows, longestLen = 0;
+        alignas(64) float laneHammer[W], lanePhi[W], laneContinues[W], laneBegins[W];
         for (int l = 0; l < W; ++l) {
-            const bool used = l < count;
-            const int k = used ? keys[l] : 0;
-            laneK1[l] = used ? p.stiff1[k] : 0.0f;
-            laneK2[l] = used ? p.stiff2[k] : 0.0f;
-            laneC[l] = used ? p.viscosity[k] : 0.0f;
-            laneG[l] = used ? p.damping[k] : 0.0f;
+            laneK1[l] = laneK2[l] = laneC[l] = laneG[l] = laneThreshold[l] = 0.0f;
             laneLen[l] = static_cast<float>(len[l]);
-            laneThreshold[l] = used ? 0.00001f / p.keyFreq[k] : 0.0f;
-            if (used && len[l] < shortest) shortest = len[l];
-            if (len[l] > longestLen) longestLen = len[l];
+            laneContinues[l] = (continues >> l) & 1u ? 1.0f : 0.0f;
+            laneBegins[l] = (begins >> l) & 1u ? 1.0f : 0.0f;
         }
+        int shortest = kRows, longestLen = 0;
+        int hammerLane[W], hammerRow[W], pickLeftLane[W], pickLeftRow[W], pickRightLane[W], pickRightRow[W];
         int hammerFirst = kRows, hammerLast = -1;
-        for (int l = 0; l < count; ++l) {
-            const int h = p.hammerPoint[keys[l]];
-            if (h < hammerFirst) hammerFirst = h;
-            if (h > hammerLast) hammerLast = h;
+        for (int j = 0; j < count; ++j) {
+            const int k = keys[j];
+            for (std::uint32_t m = keyLanes[j]; m; m &= m - 1) {
+                const int l = __builtin_ctz(m);
+                laneK1[l] = p.stiff1[k];
+                laneK2[l] = p.stiff2[k];
+                laneC[l] = p.viscosity[k];
+                laneG[l] = p.damping[k];
+                laneThreshold[l] = 0.00001f / p.keyFreq[k];
+                if (len[l] < shortest) shortest = len[l];
+                if (len[l] > longestLen) longestLen = len[l];
+            }
+            // The hammer and the pickups sit on moving points (1..N-1).
+            const int h = p.hammerPoint[k];
+            hammerLane[j] = laneOf(j, h);
+            hammerRow[j] = rowOf(j, h);
+            if (hammerRow[j] < hammerFirst) hammerFirst = hammerRow[j];
+            if (hammerRow[j] > hammerLast) hammerLast = hammerRow[j];
+            const int pL = p.pickupLeft[k], pR = p.pickupRight[k];
+            pickLeftLane[j] = laneOf(j, pL);
+            pickLeftRow[j] = rowOf(j, pL);
+            pickRightLane[j] = laneOf(j, pR);
+            pickRightRow[j] = rowOf(j, pR);
         }
         const R k[2] = {V::load(laneK1), V::load(laneK2)};
         const R c = V::load(laneC);
         const R g = V::load(laneG);
         const R lenV = V::load(laneLen);
         const R threshold = V::load(laneThreshold);
-        int pickLeft[W], pickRight[W];
-        for (int l = 0; l < count; ++l) {
-            pickLeft[l] = p.pickupLeft[keys[l]];
-            pickRight[l] = p.pickupRight[keys[l]];
-        }
+        const M goesOn = V::less(V::set1(0.0f), V::load(laneContinues));
+        const M startsString = V::less(V::set1(0.0f), V::load(laneBegins));
 
         for (int f = 0; f < frames; ++f) {
             bool hammer = false;
@@ -214,28 +280,37 @@ struct KeyLanes {
                     lanePhi[l] = -0.0f;
                 }
                 for (std::uint32_t m = striking; m; m &= m - 1) {
-                    const int l = __builtin_ctz(m);
-                    strike[l].next(lanePhi[l]);
-                    laneHammer[l] = static_cast<float>(p.hammerPoint[keys[l]]);
-                    if (strike[l].count <= 0) striking &= ~(1u << l);
+                    const int j = __builtin_ctz(m);
+                    strike[j].next(lanePhi[hammerLane[j]]);
+                    laneHammer[hammerLane[j]] = static_cast<float>(hammerRow[j]);
+                    if (strike[j].count <= 0) striking &= ~(1u << j);
                 }
                 hammer = true;
             }
             const R hammerPoint = V::load(laneHammer);
             const R phi = V::load(lanePhi);
             // Per string F(0) = -(K X[1] + c V[1]), the link to the fixed end,
-            // and F(1).
+            // or the link from the previous segment; and F(1).
             R force[2][2];
             for (int s = 0; s < 2; ++s) {
                 auto& rows = s == 0 ? s1 : s2;
-                force[s][0] = V::neg(V::add(V::mul(k[s], V::load(rows.x[1])), V::mul(c, V::load(rows.v[1]))));
+                const R x1 = V::load(rows.x[1]);
+                const R v1 = V::load(rows.v[1]);
+                force[s][0] = V::neg(V::add(V::mul(k[s], x1), V::mul(c, v1)));
+                if (segment > 0) {
+                    const R joined = V::add(V::mul(k[s], V::sub(V::shiftUp(V::load(rows.x[segment])), x1)),
+                                            V::mul(c, V::sub(V::shiftUp(V::load(rows.v[segment])), v1)));
+                    force[s][0] = V::select(startsString, force[s][0], joined);
+                    V::store(rows.x[segment + 1], V::select(goesOn, V::shiftDown(x1), V::set1(0.0f)));
+                    V::store(rows.v[segment + 1], V::select(goesOn, V::shiftDown(v1), V::set1(0.0f)));
+                }
                 force[s][1] = link(rows.x, rows.v, 1, k[s], c);
             }
             R peak = V::set1(0.0f);
             const std::uint32_t watched = active & ~striking;  // keys that may fall silent this sample
             bool needPeak = watched != 0;
-            // Points every key of the group has, then those only the longer
-            // strings have; only the hammer's points look for a strike.
+            // Points every lane has, then those only the longer lanes have;
+            // only the hammer's rows look for a strike.
             const int hFrom = hammer ? hammerFirst : kRows, hTo = hammer ? hammerLast + 1 : kRows;
             auto span = [&](int from, int to, auto end) {
                 constexpr bool kEnd = decltype(end)::value;
@@ -251,31 +326,31 @@ struct KeyLanes {
             float sL = outLeft[f];
             float sR = outRight[f];
             for (std::uint32_t m = active; m; m &= m - 1) {
-                const int l = __builtin_ctz(m);
-                sL = (s1.x[pickLeft[l]][l] + s2.x[pickLeft[l]][l]) + sL;
-                sR = (s1.x[pickRight[l]][l] + s2.x[pickRight[l]][l]) + sR;
+                const int j = __builtin_ctz(m);
+                sL = (s1.x[pickLeftRow[j]][pickLeftLane[j]] + s2.x[pickLeftRow[j]][pickLeftLane[j]]) + sL;
+                sR = (s1.x[pickRightRow[j]][pickRightLane[j]] + s2.x[pickRightRow[j]][pickRightLane[j]]) + sR;
             }
             outLeft[f] = sL;
             outRight[f] = sR;
 
             // Keys that barely move any more, once their strike is over (none
             // when every watched key reached its threshold early).
-            std::uint32_t quiet = needPeak ? V::bits(V::less(peak, threshold)) & watched : 0;
+            std::uint32_t quiet = needPeak ? wholeKeys(V::bits(V::less(peak, threshold))) & watched : 0;
             if (quiet) {
                 for (std::uint32_t m = quiet; m; m &= m - 1) {
-                    const int l = __builtin_ctz(m);
-                    copyOut(l);
-                    p.keyActive[keys[l]] = 0;
-                    p.forceCount[keys[l]] = static_cast<std::int16_t>(strike[l].count);
+                    const int j = __builtin_ctz(m);
+                    copyOut(j);
+                    p.keyActive[keys[j]] = 0;
+                    p.forceCount[keys[j]] = static_cast<std::int16_t>(strike[j].count);
                 }
                 active &= ~quiet;
                 if (!active) return;
             }
         }
         for (std::uint32_t m = active; m; m &= m - 1) {
-            const int l = __builtin_ctz(m);
-            copyOut(l);
-            p.forceCount[keys[l]] = static_cast<std::int16_t>(strike[l].count);
+            const int j = __builtin_ctz(m);
+            copyOut(j);
+            p.forceCount[keys[j]] = static_cast<std::int16_t>(strike[j].count);
         }
     }
 };

@@ -20,6 +20,25 @@ constexpr float kRunCopyCostPerPoint = 1.0f;
 // (measured on Zen 4) it costs about two thirds, so a run of up to half the
 // lanes is cheaper in the narrower vector.
 constexpr float kNarrowRowCost = 0.65f;
+// A run whose strings are cut into segments pays, each sample, for the links
+// between its segments.
+constexpr float kSegmentSampleCost = 4.0f;
+
+// The fewest points per lane that fit keys j..i-1 (moving points `moving`,
+// `total` in all) into `lanes` lanes with each string cut into segments of
+// that many points; 0 when cutting gains nothing over a lane a key.
+int segmentFor(const int* moving, int j, int i, int total, int lanes, int longest) {
+    const int keys = i - j;
+    if (keys * 2 > lanes) return 0;
+    auto fits = [&](int segment) {
+        int used = 0;
+        for (int q = j; q < i && used <= lanes; ++q) used += (moving[q] + segment - 1) / segment;
+        return used <= lanes;
+    };
+    int segment = (total + lanes - 1) / lanes;  // no fewer, or the lanes could not hold every point
+    if (!fits(segment)) segment = (total + lanes - keys - 1) / (lanes - keys);  // always fits
+    return segment < longest ? segment : 0;
+}
 // Shorter sub-blocks always take the single-key path: copying into the lanes
 // would cost more than it saves.
 constexpr int kRunMinFrames = 16;
@@ -34,31 +53,38 @@ int planKeyRuns(const int* lens, int n, LaneWidths widths, int frames, KeyRun* r
     }
     float best[kNumKeys + 1];
     KeyRun last[kNumKeys + 1];  // the run that ends the best split of the first i keys
+    int moving[kNumKeys];
+    for (int i = 0; i < n; ++i) moving[i] = lens[i] > 1 ? lens[i] - 1 : 1;
     best[0] = 0.0f;
     for (int i = 1; i <= n; ++i) {
         const int vectors = (lens[i - 1] - 1 + width - 1) / width;
         best[i] = best[i - 1] + frames * (2.0f * vectors * kSingleVectorCost + kSingleSampleCost);
         last[i] = KeyRun{i - 1, 1, false};
-        int longest = 0, points = 0;
+        int longest = 0, points = 0, longestMoving = 0;
         for (int j = i - 1; j >= 0 && i - j <= width; --j) {
             longest = lens[j] > longest ? lens[j] : longest;
+            longestMoving = moving[j] > longestMoving ? moving[j] : longestMoving;
             points += lens[j];
             const int keys = i - j;
             const float perSample = kRunSampleCost + kRunLaneSampleCost * keys;
             const float copy = kRunCopyCostPerPoint * 4.0f * points;
-            const float cost = best[j] + frames * (2.0f * longest + perSample) +
-                               kRunCopyCostPerPoint * 4.0f * longest * width + copy;
-            if (cost < best[i]) {
-                best[i] = cost;
-                last[i] = KeyRun{j, keys, true};
-            }
-            if (keys <= narrowWidth) {
-                const float narrowCost = best[j] + frames * (2.0f * longest * kNarrowRowCost + perSample) +
-                                         kRunCopyCostPerPoint * 4.0f * longest * narrowWidth + copy;
-                if (narrowCost < best[i]) {
-                    best[i] = narrowCost;
-                    last[i] = KeyRun{j, keys, true, true};
+            auto consider = [&](int lanes, float rowCost, int segment) {
+                const int rows = segment > 0 ? segment + 1 : longest;
+                const float cost = best[j] +
+                                   frames * (2.0f * rows * rowCost + perSample + (segment > 0 ? kSegmentSampleCost : 0.0f)) +
+                                   kRunCopyCostPerPoint * 4.0f * rows * lanes + copy;
+                if (cost < best[i]) {
+                    best[i] = cost;
+                    last[i] = KeyRun{j, keys, true, lanes < width, segment};
                 }
+            };
+            const int total = points - keys;  // moving points
+            consider(width, 1.0f, 0);
+            if (const int segment = segmentFor(moving, j, i, total, width, longestMoving)) consider(width, 1.0f, segment);
+            if (keys <= narrowWidth) {
+                consider(narrowWidth, kNarrowRowCost, 0);
+                if (const int segment = segmentFor(moving, j, i, total, narrowWidth, longestMoving))
+                    consider(narrowWidth, kNarrowRowCost, segment);
             }
         }
     }

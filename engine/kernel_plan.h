@@ -11,6 +11,7 @@ struct KeyRun {
     int count;  // keys in the run; 1 with lanes == false is a key on its own
     bool lanes;
     bool narrow = false;  // a run in the build's narrower vectors
+    int segment = 0;      // > 0: strings cut into segments of this many points, one a lane
 };
 
 // The vectors a kernel build offers: `width` lanes, and a narrower vector of

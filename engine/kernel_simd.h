@@ -149,10 +149,10 @@ void runVectorKernel(void* arg) {
     for (int r = 0; r < runCount; ++r) {
         const KeyRun& run = runs[r];
         if (run.lanes && run.narrow) {
-            KeyLanes<N> group(p, keys + run.first, run.count);
+            KeyLanes<N> group(p, keys + run.first, run.count, run.segment);
             group.run(frames, outLeft, outRight);
         } else if (run.lanes) {
-            KeyLanes<V> group(p, keys + run.first, run.count);
+            KeyLanes<V> group(p, keys + run.first, run.count, run.segment);
             group.run(frames, outLeft, outRight);
         } else if (frames >= kSegmentedMinFrames && lens[run.first] >= 2) {
             SegmentedKey<V> key;
