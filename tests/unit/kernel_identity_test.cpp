@@ -4,11 +4,13 @@
 // block sizes and worker counts, and keys falling silent at the same sample.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "engine/kernel_paths.h"
+#include "engine/kernel_plan.h"
 #include "engine/voice_job.h"
 #include "support/plugin_fixture.h"
 
@@ -271,6 +273,81 @@ TEST(KernelIdentity, EveryStringLengthAndLayoutMatchesTheReference) {
             EXPECT_EQ(std::memcmp(reference->stringPos, fast->stringPos, sizeof(fast->stringPos)), 0);
             EXPECT_EQ(std::memcmp(reference->stringVel, fast->stringVel, sizeof(fast->stringVel)), 0);
         }
+    }
+}
+
+// A few keys whose strings are cut into segments, one a lane: long strings
+// alone or beside short ones, with the hammer and the pickups on the first
+// and last points of segments, struck again while sounding, falling silent,
+// in jobs long enough for the cut runs and short ones between.
+TEST(KernelIdentity, StringsCutIntoSegmentsMatchTheReference) {
+    KernelChoice keep;
+    const std::vector<std::vector<int>> chords = {
+        {0, 1}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, {0, 9, 18, 27, 36, 45, 54, 63, 72, 81}, {3, 40, 60}, {30, 31, 32}};
+    for (std::size_t chord = 0; chord < chords.size(); ++chord) {
+        const std::vector<int>& keys = chords[chord];
+        auto prepare = [&](int round) {
+            auto p = testplug::make(1);
+            applyParameterSet(*p, 21 + static_cast<std::uint32_t>(chord));
+            testplug::EventList list;
+            for (int key : keys) list.noteOn(0, key + 21, 60 + key % 40);
+            list.sendTo(*p);
+            testplug::render(*p, 1, 1);
+            for (std::size_t i = 0; i < keys.size(); ++i) {
+                const int k = keys[i];
+                const int n = p->stringLen[k];
+                // Points that begin or end a segment for the usual cuts of
+                // a long string into 2..8 lanes, the ends, and the middle.
+                const int place[] = {1, n - 1, n / 2, n / 2 + 1, 13, 14, 25, 26, 34, 35};
+                const int count = static_cast<int>(sizeof place / sizeof place[0]);
+                p->hammerPoint[k] = std::min(place[(i + static_cast<std::size_t>(round)) % count], n - 1);
+                p->pickupLeft[k] = std::min(place[(i + 3) % count], n - 1);
+                p->pickupRight[k] = std::min(place[(i + 6 + static_cast<std::size_t>(round)) % count], n - 1);
+                p->damping[k] = 0.004f + 0.002f * static_cast<float>(i % 3);
+            }
+            return p;
+        };
+        // The planner must cut strings here, or this test would miss them.
+        std::vector<int> lens;
+        {
+            auto p = prepare(0);
+            for (int k : keys) lens.push_back(p->stringLen[k]);
+        }
+        std::vector<KeyRun> runs(lens.size());
+        runs.resize(planKeyRuns(lens.data(), static_cast<int>(lens.size()), LaneWidths{16, 8}, 512, runs.data()));
+        bool cut = false;
+        for (const KeyRun& run : runs) cut = cut || run.segment > 0;
+        EXPECT_TRUE(cut) << "chord " << chord;
+
+        for (int round = 0; round < 3; ++round)
+            for (KernelPath path : vectorPaths()) {
+                SCOPED_TRACE(testing::Message() << pathName(path) << " chord " << chord << " round " << round);
+                auto reference = prepare(round);
+                auto fast = prepare(round);
+                const KernelFunction fastKernel = (selectKernelPath(path), selectedKernel());
+                const int steps[] = {512, 64, 7, 200, 16};
+                std::vector<float> refL(512), refR(512), fastL(512), fastR(512);
+                for (int call = 0; call < 60; ++call) {
+                    const int frames = steps[call % 5];
+                    if (call == 20 || call == 40)  // struck again while sounding
+                        for (auto* q : {reference.get(), fast.get()}) {
+                            testplug::EventList again;
+                            for (int key : keys) again.noteOn(0, key + 21, 100);
+                            again.sendTo(*q);
+                            testplug::render(*q, 1, 1);
+                        }
+                    VoiceJob a{0, 1, reference.get(), refL.data(), refR.data(), frames};
+                    VoiceJob b{0, 1, fast.get(), fastL.data(), fastR.data(), frames};
+                    pelmar_process(&a);
+                    fastKernel(&b);
+                    ASSERT_EQ(std::memcmp(refL.data(), fastL.data(), sizeof(float) * frames), 0) << call;
+                    ASSERT_EQ(std::memcmp(refR.data(), fastR.data(), sizeof(float) * frames), 0) << call;
+                    ASSERT_EQ(std::memcmp(reference->keyActive, fast->keyActive, kNumKeys), 0) << call;
+                    ASSERT_EQ(std::memcmp(reference->forceCount, fast->forceCount, sizeof(fast->forceCount)), 0);
+                }
+                EXPECT_EQ(std::memcmp(reference->stringPos, fast->stringPos, sizeof(fast->stringPos)), 0);
+                EXPECT_EQ(std::memcmp(reference->stringVel, fast->stringVel, sizeof(fast->stringVel)), 0);
+            }
     }
 }
 

@@ -51,4 +51,43 @@ TEST(KeyRuns, ChoosesLanesForFullGroupsAndSingleKeysWhereLanesWouldIdle) {
     for (const KeyRun& run : plan(std::vector<int>(16, 100), 16, 8)) EXPECT_FALSE(run.lanes);
 }
 
+// Strings cut into segments: every run's segments fit its vector's lanes,
+// and a few long strings are cut rather than left alone in idle lanes.
+TEST(KeyRuns, CutStringsFitTheirLanes) {
+    std::vector<int> all;
+    for (int k = 0; k < 88; ++k) all.push_back(k < 36 ? 100 : 100 - (k - 35) * 95 / 52);
+    std::vector<int> even, spread;
+    for (int k = 0; k < 88; k += 2) even.push_back(all[static_cast<std::size_t>(k)]);
+    for (int k = 0; k < 88; k += 9) spread.push_back(all[static_cast<std::size_t>(k)]);
+    int cutRuns = 0;
+    for (const LaneWidths widths : {LaneWidths{16, 8}, LaneWidths{8}, LaneWidths{4}})
+        for (const auto& lens : {all, even, spread, std::vector<int>{100, 100}, std::vector<int>{100, 5, 100, 60, 7}})
+            for (int frames : {16, 64, 512}) {
+                std::vector<KeyRun> runs(lens.size());
+                runs.resize(planKeyRuns(lens.data(), static_cast<int>(lens.size()), widths, frames, runs.data()));
+                for (const KeyRun& run : runs) {
+                    if (run.segment == 0) continue;
+                    ++cutRuns;
+                    const int lanes = run.narrow ? widths.narrowWidth : widths.width;
+                    int used = 0, longest = 0;
+                    for (int i = run.first; i < run.first + run.count; ++i) {
+                        const int moving = lens[static_cast<std::size_t>(i)] - 1;
+                        used += (moving + run.segment - 1) / run.segment;
+                        longest = moving > longest ? moving : longest;
+                    }
+                    EXPECT_TRUE(run.lanes);
+                    EXPECT_LE(used, lanes);
+                    EXPECT_LT(run.segment, longest);
+                }
+            }
+    EXPECT_GT(cutRuns, 0);
+    // Two bass strings share sixteen lanes, eight segments each.
+    std::vector<KeyRun> pair(2);
+    const std::vector<int> bass = {100, 100};
+    pair.resize(planKeyRuns(bass.data(), 2, LaneWidths{16, 8}, 512, pair.data()));
+    ASSERT_EQ(pair.size(), 1u);
+    EXPECT_EQ(pair[0].count, 2);
+    EXPECT_GT(pair[0].segment, 0);
+}
+
 }  // namespace
