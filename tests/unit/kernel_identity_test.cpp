@@ -218,6 +218,26 @@ TEST(KernelIdentity, KeysFallSilentAtTheSameSample) {
     }
 }
 
+// One job of `frames` samples on both plug-ins, the reference kernel on
+// one and `fastKernel` on the other: the same sums, the same keys sounding,
+// the same strikes left.
+::testing::AssertionResult sameJob(pelmar& reference, pelmar& fast, KernelFunction fastKernel, int firstKey,
+                                   int workers, int frames) {
+    std::vector<float> refL(static_cast<std::size_t>(frames)), refR(refL), fastL(refL), fastR(refL);
+    VoiceJob a{firstKey, workers, &reference, refL.data(), refR.data(), frames};
+    VoiceJob b{firstKey, workers, &fast, fastL.data(), fastR.data(), frames};
+    pelmar_process(&a);
+    fastKernel(&b);
+    if (std::memcmp(refL.data(), fastL.data(), sizeof(float) * refL.size()) != 0 ||
+        std::memcmp(refR.data(), fastR.data(), sizeof(float) * refR.size()) != 0)
+        return ::testing::AssertionFailure() << "different output";
+    if (std::memcmp(reference.keyActive, fast.keyActive, kNumKeys) != 0)
+        return ::testing::AssertionFailure() << "different keys sounding";
+    if (std::memcmp(reference.forceCount, fast.forceCount, sizeof(fast.forceCount)) != 0)
+        return ::testing::AssertionFailure() << "different strikes left";
+    return ::testing::AssertionSuccess();
+}
+
 // Every string length from the shortest to the longest, with the hammer and
 // the pickups at the ends and in the middle of the string, in jobs long
 // enough for the key-per-lane runs and the segmented single keys: lengths
@@ -252,20 +272,11 @@ TEST(KernelIdentity, EveryStringLengthAndLayoutMatchesTheReference) {
             auto fast = prepare();
             const KernelFunction fastKernel = (selectKernelPath(path), selectedKernel());
             const int steps[] = {64, 16, 9, 100, 8, 33};
-            std::vector<float> refL(100), refR(100), fastL(100), fastR(100);
             for (int call = 0; call < 240; ++call) {
                 const int frames = steps[call % 6];
                 const int workers = 1 + call % 3;
-                for (int firstKey = 0; firstKey < workers; ++firstKey) {
-                    VoiceJob a{firstKey, workers, reference.get(), refL.data(), refR.data(), frames};
-                    VoiceJob b{firstKey, workers, fast.get(), fastL.data(), fastR.data(), frames};
-                    pelmar_process(&a);
-                    fastKernel(&b);
-                    ASSERT_EQ(std::memcmp(refL.data(), fastL.data(), sizeof(float) * frames), 0) << call;
-                    ASSERT_EQ(std::memcmp(refR.data(), fastR.data(), sizeof(float) * frames), 0) << call;
-                    ASSERT_EQ(std::memcmp(reference->keyActive, fast->keyActive, kNumKeys), 0) << call;
-                    ASSERT_EQ(std::memcmp(reference->forceCount, fast->forceCount, sizeof(fast->forceCount)), 0);
-                }
+                for (int firstKey = 0; firstKey < workers; ++firstKey)
+                    ASSERT_TRUE(sameJob(*reference, *fast, fastKernel, firstKey, workers, frames)) << call;
             }
             int silent = 0;
             for (int k = 0; k < kNumKeys; ++k) silent += !reference->keyActive[k];
@@ -326,7 +337,6 @@ TEST(KernelIdentity, StringsCutIntoSegmentsMatchTheReference) {
                 auto fast = prepare(round);
                 const KernelFunction fastKernel = (selectKernelPath(path), selectedKernel());
                 const int steps[] = {512, 64, 7, 200, 16};
-                std::vector<float> refL(512), refR(512), fastL(512), fastR(512);
                 for (int call = 0; call < 60; ++call) {
                     const int frames = steps[call % 5];
                     if (call == 20 || call == 40)  // struck again while sounding
@@ -336,14 +346,7 @@ TEST(KernelIdentity, StringsCutIntoSegmentsMatchTheReference) {
                             again.sendTo(*q);
                             testplug::render(*q, 1, 1);
                         }
-                    VoiceJob a{0, 1, reference.get(), refL.data(), refR.data(), frames};
-                    VoiceJob b{0, 1, fast.get(), fastL.data(), fastR.data(), frames};
-                    pelmar_process(&a);
-                    fastKernel(&b);
-                    ASSERT_EQ(std::memcmp(refL.data(), fastL.data(), sizeof(float) * frames), 0) << call;
-                    ASSERT_EQ(std::memcmp(refR.data(), fastR.data(), sizeof(float) * frames), 0) << call;
-                    ASSERT_EQ(std::memcmp(reference->keyActive, fast->keyActive, kNumKeys), 0) << call;
-                    ASSERT_EQ(std::memcmp(reference->forceCount, fast->forceCount, sizeof(fast->forceCount)), 0);
+                    ASSERT_TRUE(sameJob(*reference, *fast, fastKernel, 0, 1, frames)) << call;
                 }
                 EXPECT_EQ(std::memcmp(reference->stringPos, fast->stringPos, sizeof(fast->stringPos)), 0);
                 EXPECT_EQ(std::memcmp(reference->stringVel, fast->stringVel, sizeof(fast->stringVel)), 0);
