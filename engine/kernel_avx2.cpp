@@ -6,3 +6,4 @@
 #include "engine/kernel_simd.h"
 
 void pelmar_process_avx2(void* job) { runVectorKernel<Avx2Lanes>(job); }
+void pelmar_process_avx2_jobs(const VoiceJob* jobs, int count) { runVectorJobs<Avx2Lanes>(jobs, count); }

@@ -81,3 +81,4 @@ struct Avx512Lanes {
 // Runs of up to eight keys use eight lanes: half the lanes cost less than
 // sixteen lanes with idle ones.
 void pelmar_process_avx512(void* job) { runVectorKernel<Avx512Lanes, Avx2Lanes>(job); }
+void pelmar_process_avx512_jobs(const VoiceJob* jobs, int count) { runVectorJobs<Avx512Lanes, Avx2Lanes>(jobs, count); }

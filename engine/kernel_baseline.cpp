@@ -75,3 +75,4 @@ struct Sse2Lanes {
 }  // namespace
 
 void pelmar_process_baseline(void* job) { runVectorKernel<Sse2Lanes>(job); }
+void pelmar_process_baseline_jobs(const VoiceJob* jobs, int count) { runVectorJobs<Sse2Lanes>(jobs, count); }

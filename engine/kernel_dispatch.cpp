@@ -22,6 +22,24 @@ KernelFunction functionOf(KernelPath path) {
     }
     return pelmar_process;
 }
+// The reference kernel runs the jobs one after another.
+void referenceJobs(const VoiceJob* jobs, int count) {
+    for (int t = 0; t < count; ++t) pelmar_process(const_cast<VoiceJob*>(&jobs[t]));
+}
+
+KernelJobsFunction jobsFunctionOf(KernelPath path) {
+    switch (path) {
+        case KernelPath::Baseline:
+            return pelmar_process_baseline_jobs;
+        case KernelPath::Avx2:
+            return pelmar_process_avx2_jobs;
+        case KernelPath::Avx512:
+            return pelmar_process_avx512_jobs;
+        case KernelPath::Reference:
+            break;
+    }
+    return referenceJobs;
+}
 }  // namespace
 
 bool kernelPathAvailable(KernelPath path) {
@@ -66,3 +84,4 @@ KernelPath selectedKernelPath() {
 }
 
 KernelFunction selectedKernel() { return functionOf(selectedKernelPath()); }
+KernelJobsFunction selectedJobsKernel() { return jobsFunctionOf(selectedKernelPath()); }

@@ -67,8 +67,29 @@ struct KeyLanes {
     std::uint32_t continues = 0;  // lanes whose string goes on in the next lane
     std::uint32_t begins = 0;     // lanes that hold their string's point 1
 
-    KeyLanes(pelmar& plugin, const int* groupKeys, int n, int pointsPerLane = 0)
-        : p(plugin), keys(groupKeys), count(n), segment(pointsPerLane) {}
+    // Where each key's pickups are summed: keys with the same pair of
+    // buffers form a group, added in ascending key order.
+    float* const* keyOutLeft;
+    float* const* keyOutRight;
+    std::uint32_t sameOutput[W];  // per group: its keys
+    int groups = 0;
+
+    // outLeft / outRight: per key, the buffers its pickups are added to.
+    KeyLanes(pelmar& plugin, const int* groupKeys, int n, int pointsPerLane, float* const* outLeft,
+             float* const* outRight)
+        : p(plugin), keys(groupKeys), count(n), segment(pointsPerLane), keyOutLeft(outLeft), keyOutRight(outRight) {
+        int groupOf[W];
+        for (int j = 0; j < count; ++j) {
+            groupOf[j] = groups;
+            for (int i = 0; i < j; ++i)
+                if (keyOutLeft[i] == keyOutLeft[j] && keyOutRight[i] == keyOutRight[j]) {
+                    groupOf[j] = groupOf[i];
+                    break;
+                }
+            if (groupOf[j] == groups) sameOutput[groups++] = 0;
+            sameOutput[groupOf[j]] |= 1u << j;
+        }
+    }
 
     // Lane and row of point q (1..N-1) of key j.
     int laneOf(int j, int q) const { return keyLane[j] + (q - 1) / keyPoints[j]; }
@@ -227,7 +248,7 @@ struct KeyLanes {
     }
 
     // Advances the group by `frames` samples, adding its pickups to the sums.
-    void run(int frames, float* outLeft, float* outRight) {
+    void run(int frames) {
         copyIn();
         alignas(64) float laneK1[W], laneK2[W], laneC[W], laneG[W], laneLen[W], laneThreshold[W];
         alignas(64) float laneHammer[W], lanePhi[W], laneContinues[W], laneBegins[W];
@@ -323,15 +344,20 @@ struct KeyLanes {
             span(1, shortest, std::false_type{});
             span(shortest, longestLen, std::true_type{});
 
-            float sL = outLeft[f];
-            float sR = outRight[f];
-            for (std::uint32_t m = active; m; m &= m - 1) {
-                const int j = __builtin_ctz(m);
-                sL = (s1.x[pickLeftRow[j]][pickLeftLane[j]] + s2.x[pickLeftRow[j]][pickLeftLane[j]]) + sL;
-                sR = (s1.x[pickRightRow[j]][pickRightLane[j]] + s2.x[pickRightRow[j]][pickRightLane[j]]) + sR;
+            for (int group = 0; group < groups; ++group) {
+                const std::uint32_t sounding = sameOutput[group] & active;
+                if (!sounding) continue;
+                const int first = __builtin_ctz(sounding);
+                float sL = keyOutLeft[first][f];
+                float sR = keyOutRight[first][f];
+                for (std::uint32_t m = sounding; m; m &= m - 1) {
+                    const int j = __builtin_ctz(m);
+                    sL = (s1.x[pickLeftRow[j]][pickLeftLane[j]] + s2.x[pickLeftRow[j]][pickLeftLane[j]]) + sL;
+                    sR = (s1.x[pickRightRow[j]][pickRightLane[j]] + s2.x[pickRightRow[j]][pickRightLane[j]]) + sR;
+                }
+                keyOutLeft[first][f] = sL;
+                keyOutRight[first][f] = sR;
             }
-            outLeft[f] = sL;
-            outRight[f] = sR;
 
             // Keys that barely move any more, once their strike is over (none
             // when every watched key reached its threshold early).

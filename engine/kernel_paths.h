@@ -6,7 +6,12 @@
 
 enum class KernelPath { Reference, Baseline, Avx2, Avx512 };
 
+struct VoiceJob;
 using KernelFunction = void (*)(void* job);
+// Several jobs of one sub-block on the calling thread: the same bits in each
+// job's buffers as running them one after another, but the vector builds
+// plan the jobs' keys together.
+using KernelJobsFunction = void (*)(const VoiceJob* jobs, int count);
 
 bool kernelPathAvailable(KernelPath path);
 KernelPath bestKernelPath();
@@ -15,9 +20,13 @@ KernelPath bestKernelPath();
 bool selectKernelPath(KernelPath path);
 KernelPath selectedKernelPath();
 KernelFunction selectedKernel();
+KernelJobsFunction selectedJobsKernel();
 
 // The vector builds, each in a translation unit of its own compiled for its
 // instruction set; call only those that kernelPathAvailable allows.
 void pelmar_process_baseline(void* job);
 void pelmar_process_avx2(void* job);
 void pelmar_process_avx512(void* job);
+void pelmar_process_baseline_jobs(const VoiceJob* jobs, int count);
+void pelmar_process_avx2_jobs(const VoiceJob* jobs, int count);
+void pelmar_process_avx512_jobs(const VoiceJob* jobs, int count);

@@ -118,49 +118,67 @@ void runSingleKey(pelmar& p, int k, int frames, float* outLeft, float* outRight)
     p.forceCount[k] = static_cast<std::int16_t>(strike.count);
 }
 
-// V: the build's vector; N: a narrower one for runs of few keys (V itself
-// when the build has none).
+// Runs `jobCount` jobs of the same sub-block as if one after the other, into
+// their own buffers: V is the build's vector, N a narrower one for runs of
+// few keys (V itself when the build has none). The keys of all the jobs are
+// planned together, so jobs that share a thread lose nothing to the split;
+// each key's pickups still go to its own job's sums in ascending key order,
+// so every job's output has the bits it would have on its own.
 template <class V, class N = V>
-void runVectorKernel(void* arg) {
-    const VoiceJob& job = *static_cast<const VoiceJob*>(arg);
-    pelmar& p = *job.plugin;
-    const int frames = job.frames;
+void runVectorJobs(const VoiceJob* jobs, int jobCount) {
+    if (jobCount < 1) return;
+    pelmar& p = *jobs[0].plugin;
+    const int frames = jobs[0].frames;
     if (frames < 1) return;
-    float* outLeft = job.outLeft;
-    float* outRight = job.outRight;
-    for (int f = 0; f < frames; ++f) {
-        outLeft[f] = 0.0f;
-        outRight[f] = 0.0f;
-    }
+    for (int t = 0; t < jobCount; ++t)
+        for (int f = 0; f < frames; ++f) {
+            jobs[t].outLeft[f] = 0.0f;
+            jobs[t].outRight[f] = 0.0f;
+        }
 
     int keys[kNumKeys];
     int lens[kNumKeys];
+    float* outLeft[kNumKeys];
+    float* outRight[kNumKeys];
     int n = 0;
-    for (int k = job.firstKey; k < kNumKeys; k += job.keyStep)
-        if (p.keyActive[k]) {
+    for (int k = 0; k < kNumKeys; ++k) {
+        if (!p.keyActive[k]) continue;
+        for (int t = 0; t < jobCount; ++t) {
+            const VoiceJob& job = jobs[t];
+            if (k < job.firstKey || job.keyStep < 1 || (k - job.firstKey) % job.keyStep != 0) continue;
             keys[n] = k;
             lens[n] = p.stringLen[k];
+            outLeft[n] = job.outLeft;
+            outRight[n] = job.outRight;
             ++n;
+            break;
         }
+    }
     KeyRun runs[kNumKeys];
     const LaneWidths widths{V::kWidth, N::kWidth < V::kWidth ? N::kWidth : 0};
     const int runCount = planKeyRuns(lens, n, widths, frames, runs);
 
     for (int r = 0; r < runCount; ++r) {
         const KeyRun& run = runs[r];
+        const int i = run.first;
         if (run.lanes && run.narrow) {
-            KeyLanes<N> group(p, keys + run.first, run.count, run.segment);
-            group.run(frames, outLeft, outRight);
+            KeyLanes<N> group(p, keys + i, run.count, run.segment, outLeft + i, outRight + i);
+            group.run(frames);
         } else if (run.lanes) {
-            KeyLanes<V> group(p, keys + run.first, run.count, run.segment);
-            group.run(frames, outLeft, outRight);
-        } else if (frames >= kSegmentedMinFrames && lens[run.first] >= 2) {
+            KeyLanes<V> group(p, keys + i, run.count, run.segment, outLeft + i, outRight + i);
+            group.run(frames);
+        } else if (frames >= kSegmentedMinFrames && lens[i] >= 2) {
             SegmentedKey<V> key;
-            key.run(p, keys[run.first], frames, outLeft, outRight);
+            key.run(p, keys[i], frames, outLeft[i], outRight[i]);
         } else {
-            runSingleKey<V>(p, keys[run.first], frames, outLeft, outRight);
+            runSingleKey<V>(p, keys[i], frames, outLeft[i], outRight[i]);
         }
     }
+}
+
+template <class V, class N = V>
+void runVectorKernel(void* arg) {
+    runVectorJobs<V, N>(static_cast<const VoiceJob*>(arg), 1);
 }
 
 }  // namespace

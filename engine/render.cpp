@@ -75,8 +75,9 @@ void pelmar::forceProcess(float* left, float* right, long frames) {
         for (int t = 0; t < n; ++t) jobs[t] = VoiceJob{t, n, this, mixBuf[t][0], mixBuf[t][1], count};
         if (pointUpdates(*this, frames) < kPointUpdatesWorthAHandOver) {
             // Too little work to win back a hand-over: the same jobs, into the
-            // same buffers, on this thread. The bits are the same either way.
-            for (int t = 0; t < n; ++t) kernel(&jobs[t]);
+            // same buffers, on this thread, planned together. The bits are the
+            // same either way.
+            selectedJobsKernel()(jobs, n);
         } else {
             for (int t = 0; t < n; ++t) threads->set(t, kernel, &jobs[t]);
             threads->syncSharingCaller();

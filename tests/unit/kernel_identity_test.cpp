@@ -354,4 +354,54 @@ TEST(KernelIdentity, StringsCutIntoSegmentsMatchTheReference) {
     }
 }
 
+// Jobs that share the calling thread are planned together: each job's
+// buffers get the bits of the reference kernel running the jobs one after
+// another, for chords the planner treats differently as one list of keys.
+TEST(KernelIdentity, JobsPlannedTogetherMatchJobsRunApart) {
+    KernelChoice keep;
+    const std::vector<std::vector<int>> chords = {{0, 9, 18, 27, 36, 45, 54, 63, 72, 81},
+                                                  {0, 1, 2, 3, 4, 5, 6, 7, 8, 9},
+                                                  {}};  // empty: all 88 keys
+    for (std::size_t chord = 0; chord < chords.size(); ++chord)
+        for (int workers : {2, 3}) {
+            auto prepare = [&] {
+                auto p = testplug::make(1);
+                applyParameterSet(*p, 31 + static_cast<std::uint32_t>(chord));
+                testplug::EventList list;
+                for (int key = 0; key < kNumKeys; ++key)
+                    if (chords[chord].empty() ||
+                        std::find(chords[chord].begin(), chords[chord].end(), key) != chords[chord].end())
+                        list.noteOn(0, key + 21, 50 + key % 50);
+                list.sendTo(*p);
+                testplug::render(*p, 1, 1);
+                return p;
+            };
+            for (KernelPath path : vectorPaths()) {
+                SCOPED_TRACE(testing::Message() << pathName(path) << " chord " << chord << " workers " << workers);
+                auto reference = prepare();
+                auto fast = prepare();
+                selectKernelPath(path);
+                const KernelJobsFunction together = selectedJobsKernel();
+                for (int call = 0; call < 30; ++call) {
+                    const int frames = (call % 3 == 0) ? 7 : (call % 3 == 1) ? 64 : 300;
+                    std::vector<std::vector<float>> ref(2 * workers, std::vector<float>(frames));
+                    std::vector<std::vector<float>> out(2 * workers, std::vector<float>(frames, 1.0f));
+                    VoiceJob apart[3], joint[3];
+                    for (int t = 0; t < workers; ++t) {
+                        apart[t] = VoiceJob{t, workers, reference.get(), ref[2 * t].data(), ref[2 * t + 1].data(), frames};
+                        joint[t] = VoiceJob{t, workers, fast.get(), out[2 * t].data(), out[2 * t + 1].data(), frames};
+                        pelmar_process(&apart[t]);
+                    }
+                    together(joint, workers);
+                    for (int b = 0; b < 2 * workers; ++b)
+                        ASSERT_EQ(std::memcmp(ref[b].data(), out[b].data(), sizeof(float) * frames), 0) << call << " " << b;
+                    ASSERT_EQ(std::memcmp(reference->keyActive, fast->keyActive, kNumKeys), 0) << call;
+                    ASSERT_EQ(std::memcmp(reference->forceCount, fast->forceCount, sizeof(fast->forceCount)), 0);
+                }
+                EXPECT_EQ(std::memcmp(reference->stringPos, fast->stringPos, sizeof(fast->stringPos)), 0);
+                EXPECT_EQ(std::memcmp(reference->stringVel, fast->stringVel, sizeof(fast->stringVel)), 0);
+            }
+        }
+}
+
 }  // namespace
