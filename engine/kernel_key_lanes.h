@@ -5,7 +5,7 @@
 // exactly as it was stored the sample before and no lane shuffles are needed.
 //
 // Every lane goes through exactly the operations of the reference kernel in
-// the same order (no fused multiply-add), so the bits are the same:
+// the same order (no product fused into an addition), so the bits are the same:
 // - the group's state is copied into lane-major arrays for the run and
 //   copied back after it; points from a key's fixed end on are +0 and are
 //   never written, so the last link reads the fixed end as the reference
@@ -13,7 +13,7 @@
 // - the hammer force is added only in the lanes whose key is struck at that
 //   point, the peak |A| only counts a key's own points;
 // - a key that falls silent keeps the state of the sample it fell silent
-//   at: that lane is copied back at once and left out of the sums after.
+//   at: its lanes are copied back at once and left out of the sums after.
 // The pickups of a sample are added to its sums lane by lane, in ascending
 // key order, after the keys of the groups before.
 //

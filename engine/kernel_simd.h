@@ -1,11 +1,14 @@
 // The string kernel for vector units, written once over a small vector type
 // V and built once per instruction set (kernel_baseline.cpp, kernel_avx2.cpp,
 // kernel_avx512.cpp). A worker's sounding keys are split (kernel_plan.h) into
-// runs of neighbouring keys with one key per lane (kernel_key_lanes.h) and
-// keys computed on their own, with the points of a string in the lanes
-// (below). Every element goes through exactly the operations of the
-// reference kernel (kernel.cpp) in the same order, with no fused
-// multiply-add, so the output is the same to the bit. For a key on its own:
+// runs of neighbouring keys with a key, or a segment of a key's strings, per
+// lane (kernel_key_lanes.h) and keys computed on their own, with the points
+// of a string in the lanes (kernel_segmented_key.h, or below for short
+// sub-blocks). Every element goes through exactly the operations of the
+// reference kernel (kernel.cpp) in the same order, with no product fused
+// into an addition (an addition may run as a * 1 + b, which rounds once, as
+// the addition does), so the output is the same to the bit. For a key on its
+// own, in place:
 // - each link force is computed once and reaches its other point by a shift
 //   across the lanes;
 // - the hammer force is added to its one lane, the others get -0, which
