@@ -3,6 +3,8 @@
 // updates of one string, the kernels' unit of work, measured on both layouts.
 #include "engine/kernel_plan.h"
 
+#include <algorithm>
+
 #include "host/pelmar.h"
 
 namespace {
@@ -97,4 +99,23 @@ int planKeyRuns(const int* lens, int n, LaneWidths widths, int frames, KeyRun* r
         runs[b] = t;
     }
     return count;
+}
+
+static_assert(PlanCache::kMaxKeys >= kNumKeys, "a plan holds every key");
+
+const KeyRun* planKeyRunsCached(PlanCache& cache, const int* keys, const int* lens, int n, LaneWidths widths,
+                                int frames, int& runCount) {
+    const bool same = cache.count == n && cache.frames == frames && cache.widths.width == widths.width &&
+                      cache.widths.narrowWidth == widths.narrowWidth &&
+                      std::equal(keys, keys + n, cache.keys) && std::equal(lens, lens + n, cache.lens);
+    if (!same) {
+        cache.count = n;
+        cache.frames = frames;
+        cache.widths = widths;
+        std::copy(keys, keys + n, cache.keys);
+        std::copy(lens, lens + n, cache.lens);
+        cache.runCount = planKeyRuns(lens, n, widths, frames, cache.runs);
+    }
+    runCount = cache.runCount;
+    return cache.runs;
 }

@@ -25,3 +25,23 @@ struct LaneWidths {
 // runs that fit the vectors for a sub-block of `frames` samples; returns the
 // number of runs written to `runs` (room for n).
 int planKeyRuns(const int* lens, int n, LaneWidths widths, int frames, KeyRun* runs);
+
+// The last plan of one job. Planning many keys takes tens of microseconds,
+// while the sounding keys, their strings and the block length seldom change
+// from one block to the next.
+struct PlanCache {
+    static constexpr int kMaxKeys = 88;
+    int count = -1;  // no plan yet
+    int frames = 0;
+    LaneWidths widths{0, 0};
+    int keys[kMaxKeys];
+    int lens[kMaxKeys];
+    int runCount = 0;
+    KeyRun runs[kMaxKeys];
+};
+
+// The plan for these keys (ascending, with string lengths `lens`): the
+// cached one when keys, lengths, widths and frames are those of the last
+// call, else a new one, kept. Returns the runs and their number in `runCount`.
+const KeyRun* planKeyRunsCached(PlanCache& cache, const int* keys, const int* lens, int n, LaneWidths widths,
+                                int frames, int& runCount);

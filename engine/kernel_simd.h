@@ -157,9 +157,14 @@ void runVectorJobs(const VoiceJob* jobs, int jobCount) {
             break;
         }
     }
-    KeyRun runs[kNumKeys];
     const LaneWidths widths{V::kWidth, N::kWidth < V::kWidth ? N::kWidth : 0};
-    const int runCount = planKeyRuns(lens, n, widths, frames, runs);
+    KeyRun planned[kNumKeys];
+    int runCount = 0;
+    const KeyRun* runs = planned;
+    if (jobs[0].plan)
+        runs = planKeyRunsCached(*jobs[0].plan, keys, lens, n, widths, frames, runCount);
+    else
+        runCount = planKeyRuns(lens, n, widths, frames, planned);
 
     for (int r = 0; r < runCount; ++r) {
         const KeyRun& run = runs[r];

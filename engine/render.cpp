@@ -69,14 +69,15 @@ void pelmar::forceProcess(float* left, float* right, long frames) {
     const KernelFunction kernel = selectedKernel();
     VoiceJob jobs[kMaxWorkers];
     if (n == 1) {
-        jobs[0] = VoiceJob{0, 1, this, mixBuf[0][0], mixBuf[0][1], count};
+        jobs[0] = VoiceJob{0, 1, this, mixBuf[0][0], mixBuf[0][1], count, &jobPlans[0].cache};
         kernel(&jobs[0]);
     } else {
-        for (int t = 0; t < n; ++t) jobs[t] = VoiceJob{t, n, this, mixBuf[t][0], mixBuf[t][1], count};
+        for (int t = 0; t < n; ++t) jobs[t] = VoiceJob{t, n, this, mixBuf[t][0], mixBuf[t][1], count, &jobPlans[t].cache};
         if (pointUpdates(*this, frames) < kPointUpdatesWorthAHandOver) {
             // Too little work to win back a hand-over: the same jobs, into the
             // same buffers, on this thread, planned together. The bits are the
             // same either way.
+            jobs[0].plan = &jobPlans[kMaxWorkers].cache;
             selectedJobsKernel()(jobs, n);
         } else {
             for (int t = 0; t < n; ++t) threads->set(t, kernel, &jobs[t]);

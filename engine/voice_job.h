@@ -5,6 +5,7 @@
 #include <cstdint>
 
 class pelmar;
+struct PlanCache;
 
 struct VoiceJob {
     std::int32_t firstKey;
@@ -13,6 +14,7 @@ struct VoiceJob {
     float* outLeft;
     float* outRight;
     std::int32_t frames;
+    PlanCache* plan = nullptr;  // where the vector kernels keep this job's last plan (none: plan afresh)
 };
 
 // The string kernel: advances the job's keys by `frames` samples and writes

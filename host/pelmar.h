@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "engine/kernel_plan.h"
 #include "engine/note_event.h"
 #include "engine/pmThread.h"
 #include "engine/rate_converter.h"
@@ -139,6 +140,12 @@ public:
     bool convertingRate = false;
     RateConverter rateConverter;
     std::atomic<bool> rateResetPending{false};  // set by resume, taken by the audio thread
+    // Each job's last key plan, and one for the jobs run together on the
+    // calling thread; each is used by one thread at a time.
+    struct alignas(128) JobPlan {
+        PlanCache cache;
+    };
+    JobPlan jobPlans[kMaxWorkers + 1];
 
 private:
     void configureRateConverter();

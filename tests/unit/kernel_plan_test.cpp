@@ -90,4 +90,51 @@ TEST(KeyRuns, CutStringsFitTheirLanes) {
     EXPECT_GT(pair[0].segment, 0);
 }
 
+// The cached plan is the plan of the current keys: kept while keys,
+// lengths, widths and frames stay, made again when any of them changes.
+TEST(KeyRuns, CachedPlanFollowsKeysLengthsWidthsAndFrames) {
+    PlanCache cache;
+    auto same = [](const KeyRun* runs, int count, const std::vector<KeyRun>& expected) {
+        if (count != static_cast<int>(expected.size())) return false;
+        for (int r = 0; r < count; ++r)
+            if (runs[r].first != expected[r].first || runs[r].count != expected[r].count ||
+                runs[r].lanes != expected[r].lanes || runs[r].narrow != expected[r].narrow ||
+                runs[r].segment != expected[r].segment)
+                return false;
+        return true;
+    };
+    auto fresh = [](const std::vector<int>& lens, LaneWidths widths, int frames) {
+        std::vector<KeyRun> runs(lens.size());
+        runs.resize(planKeyRuns(lens.data(), static_cast<int>(lens.size()), widths, frames, runs.data()));
+        return runs;
+    };
+    std::vector<int> keys(16), lens(16, 100);
+    for (int i = 0; i < 16; ++i) keys[static_cast<std::size_t>(i)] = i;
+    int count = 0;
+    const KeyRun* runs = planKeyRunsCached(cache, keys.data(), lens.data(), 16, LaneWidths{16, 8}, 512, count);
+    EXPECT_TRUE(same(runs, count, fresh(lens, LaneWidths{16, 8}, 512)));
+    runs = planKeyRunsCached(cache, keys.data(), lens.data(), 16, LaneWidths{16, 8}, 512, count);
+    EXPECT_TRUE(same(runs, count, fresh(lens, LaneWidths{16, 8}, 512)));
+    // Shorter blocks: single keys only.
+    runs = planKeyRunsCached(cache, keys.data(), lens.data(), 16, LaneWidths{16, 8}, 8, count);
+    EXPECT_TRUE(same(runs, count, fresh(lens, LaneWidths{16, 8}, 8)));
+    EXPECT_EQ(count, 16);
+    // Other string lengths, other keys, other widths.
+    lens[3] = 7;
+    runs = planKeyRunsCached(cache, keys.data(), lens.data(), 16, LaneWidths{16, 8}, 8, count);
+    EXPECT_TRUE(same(runs, count, fresh(lens, LaneWidths{16, 8}, 8)));
+    runs = planKeyRunsCached(cache, keys.data(), lens.data(), 2, LaneWidths{16, 8}, 512, count);
+    EXPECT_TRUE(same(runs, count, fresh({100, 100}, LaneWidths{16, 8}, 512)));
+    keys[1] = 40;
+    runs = planKeyRunsCached(cache, keys.data(), lens.data(), 2, LaneWidths{4}, 512, count);
+    EXPECT_TRUE(same(runs, count, fresh({100, 100}, LaneWidths{4}, 512)));
+    EXPECT_FALSE(same(runs, count, fresh({100, 100}, LaneWidths{16, 8}, 512)));
+    runs = planKeyRunsCached(cache, keys.data(), lens.data(), 2, LaneWidths{8}, 512, count);
+    EXPECT_TRUE(same(runs, count, fresh({100, 100}, LaneWidths{8}, 512)));
+    lens[1] = 5;
+    runs = planKeyRunsCached(cache, keys.data(), lens.data(), 2, LaneWidths{8}, 512, count);
+    EXPECT_TRUE(same(runs, count, fresh({100, 5}, LaneWidths{8}, 512)));
+    EXPECT_FALSE(same(runs, count, fresh({100, 100}, LaneWidths{8}, 512)));
+}
+
 }  // namespace
