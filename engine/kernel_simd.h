@@ -144,19 +144,20 @@ void runVectorJobs(const VoiceJob* jobs, int jobCount) {
     float* outLeft[kNumKeys];
     float* outRight[kNumKeys];
     int n = 0;
-    for (int k = 0; k < kNumKeys; ++k) {
-        if (!p.keyActive[k]) continue;
+    // Only the jobs' own keys are read: other workers update theirs meanwhile.
+    for (int k = 0; k < kNumKeys; ++k)
         for (int t = 0; t < jobCount; ++t) {
             const VoiceJob& job = jobs[t];
             if (k < job.firstKey || job.keyStep < 1 || (k - job.firstKey) % job.keyStep != 0) continue;
-            keys[n] = k;
-            lens[n] = p.stringLen[k];
-            outLeft[n] = job.outLeft;
-            outRight[n] = job.outRight;
-            ++n;
+            if (p.keyActive[k]) {
+                keys[n] = k;
+                lens[n] = p.stringLen[k];
+                outLeft[n] = job.outLeft;
+                outRight[n] = job.outRight;
+                ++n;
+            }
             break;
         }
-    }
     const LaneWidths widths{V::kWidth, N::kWidth < V::kWidth ? N::kWidth : 0};
     KeyRun planned[kNumKeys];
     int runCount = 0;
