@@ -9,36 +9,29 @@ namespace {
 constexpr int kNotChosen = -1;
 std::atomic<int> chosen{kNotChosen};  // a KernelPath once chosen
 
-KernelFunction functionOf(KernelPath path) {
-    switch (path) {
-        case KernelPath::Baseline:
-            return pelmar_process_baseline;
-        case KernelPath::Avx2:
-            return pelmar_process_avx2;
-        case KernelPath::Avx512:
-            return pelmar_process_avx512;
-        case KernelPath::Reference:
-            break;
-    }
-    return pelmar_process;
-}
 // The reference kernel runs the jobs one after another.
 void referenceJobs(const VoiceJob* jobs, int count) {
     for (int t = 0; t < count; ++t) pelmar_process(const_cast<VoiceJob*>(&jobs[t]));
 }
 
-KernelJobsFunction jobsFunctionOf(KernelPath path) {
+// One build's entry points: a job, and jobs that share a thread.
+struct KernelBuild {
+    KernelFunction one;
+    KernelJobsFunction together;
+};
+
+KernelBuild buildOf(KernelPath path) {
     switch (path) {
         case KernelPath::Baseline:
-            return pelmar_process_baseline_jobs;
+            return {pelmar_process_baseline, pelmar_process_baseline_jobs};
         case KernelPath::Avx2:
-            return pelmar_process_avx2_jobs;
+            return {pelmar_process_avx2, pelmar_process_avx2_jobs};
         case KernelPath::Avx512:
-            return pelmar_process_avx512_jobs;
+            return {pelmar_process_avx512, pelmar_process_avx512_jobs};
         case KernelPath::Reference:
             break;
     }
-    return referenceJobs;
+    return {pelmar_process, referenceJobs};
 }
 }  // namespace
 
@@ -83,5 +76,5 @@ KernelPath selectedKernelPath() {
     return static_cast<KernelPath>(path);
 }
 
-KernelFunction selectedKernel() { return functionOf(selectedKernelPath()); }
-KernelJobsFunction selectedJobsKernel() { return jobsFunctionOf(selectedKernelPath()); }
+KernelFunction selectedKernel() { return buildOf(selectedKernelPath()).one; }
+KernelJobsFunction selectedJobsKernel() { return buildOf(selectedKernelPath()).together; }
