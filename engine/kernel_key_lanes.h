@@ -237,12 +237,15 @@ struct KeyLanes {
     static constexpr int kPeakCheckRows = 4;
     template <bool kHammer, bool kEnd>
     inline void points(int from, int to, const R* k, R c, R g, R (*force)[2], R& peak, R hammerPoint, R phi,
-                       R lenV, R threshold, std::uint32_t watched, bool& needPeak) {
+                       R lenV, R threshold, std::uint32_t watched, std::uint32_t watchedLanes, bool& needPeak) {
         while (needPeak && from < to) {
             const int end = to - from > kPeakCheckRows ? from + kPeakCheckRows : to;
             rows<kHammer, kEnd, true>(from, end, k, c, g, force, peak, hammerPoint, phi, lenV);
             from = end;
-            if ((wholeKeys(V::bits(V::less(peak, threshold))) & watched) == 0) needPeak = false;
+            // Mostly every lane has reached its threshold: one test of the
+            // lanes then spares the test key by key.
+            const std::uint32_t below = V::bits(V::less(peak, threshold));
+            if ((below & watchedLanes) == 0 || (wholeKeys(below) & watched) == 0) needPeak = false;
         }
         rows<kHammer, kEnd, false>(from, to, k, c, g, force, peak, hammerPoint, phi, lenV);
     }
@@ -259,7 +262,8 @@ struct KeyLanes {
             laneBegins[l] = (begins >> l) & 1u ? 1.0f : 0.0f;
         }
         int shortest = kRows, longestLen = 0;
-        int hammerLane[W], hammerRow[W], pickLeftLane[W], pickLeftRow[W], pickRightLane[W], pickRightRow[W];
+        int hammerLane[W], hammerRow[W];
+        int pickLeft[W], pickRight[W];  // per key: row * W + lane of its pickups
         int hammerFirst = kRows, hammerLast = -1;
         for (int j = 0; j < count; ++j) {
             const int k = keys[j];
@@ -280,10 +284,8 @@ struct KeyLanes {
             if (hammerRow[j] < hammerFirst) hammerFirst = hammerRow[j];
             if (hammerRow[j] > hammerLast) hammerLast = hammerRow[j];
             const int pL = p.pickupLeft[k], pR = p.pickupRight[k];
-            pickLeftLane[j] = laneOf(j, pL);
-            pickLeftRow[j] = rowOf(j, pL);
-            pickRightLane[j] = laneOf(j, pR);
-            pickRightRow[j] = rowOf(j, pR);
+            pickLeft[j] = rowOf(j, pL) * W + laneOf(j, pL);
+            pickRight[j] = rowOf(j, pR) * W + laneOf(j, pR);
         }
         const R k[2] = {V::load(laneK1), V::load(laneK2)};
         const R c = V::load(laneC);
@@ -293,6 +295,7 @@ struct KeyLanes {
         const M goesOn = V::less(V::set1(0.0f), V::load(laneContinues));
         const M startsString = V::less(V::set1(0.0f), V::load(laneBegins));
 
+        std::uint32_t lastWatched = 0, watchedLanes = 0;  // lanes of the watched keys
         for (int f = 0; f < frames; ++f) {
             bool hammer = false;
             if (striking) {
@@ -329,6 +332,11 @@ struct KeyLanes {
             }
             R peak = V::set1(0.0f);
             const std::uint32_t watched = active & ~striking;  // keys that may fall silent this sample
+            if (watched != lastWatched) {
+                lastWatched = watched;
+                watchedLanes = 0;
+                for (std::uint32_t m = watched; m; m &= m - 1) watchedLanes |= keyLanes[__builtin_ctz(m)];
+            }
             bool needPeak = watched != 0;
             // Points every lane has, then those only the longer lanes have;
             // only the hammer's rows look for a strike.
@@ -337,9 +345,9 @@ struct KeyLanes {
                 constexpr bool kEnd = decltype(end)::value;
                 const int h0 = hFrom < from ? from : hFrom > to ? to : hFrom;
                 const int h1 = hTo < h0 ? h0 : hTo > to ? to : hTo;
-                points<false, kEnd>(from, h0, k, c, g, force, peak, hammerPoint, phi, lenV, threshold, watched, needPeak);
-                points<true, kEnd>(h0, h1, k, c, g, force, peak, hammerPoint, phi, lenV, threshold, watched, needPeak);
-                points<false, kEnd>(h1, to, k, c, g, force, peak, hammerPoint, phi, lenV, threshold, watched, needPeak);
+                points<false, kEnd>(from, h0, k, c, g, force, peak, hammerPoint, phi, lenV, threshold, watched, watchedLanes, needPeak);
+                points<true, kEnd>(h0, h1, k, c, g, force, peak, hammerPoint, phi, lenV, threshold, watched, watchedLanes, needPeak);
+                points<false, kEnd>(h1, to, k, c, g, force, peak, hammerPoint, phi, lenV, threshold, watched, watchedLanes, needPeak);
             };
             span(1, shortest, std::false_type{});
             span(shortest, longestLen, std::true_type{});
@@ -350,10 +358,12 @@ struct KeyLanes {
                 const int first = __builtin_ctz(sounding);
                 float sL = keyOutLeft[first][f];
                 float sR = keyOutRight[first][f];
+                const float* x1 = &s1.x[0][0];
+                const float* x2 = &s2.x[0][0];
                 for (std::uint32_t m = sounding; m; m &= m - 1) {
                     const int j = __builtin_ctz(m);
-                    sL = (s1.x[pickLeftRow[j]][pickLeftLane[j]] + s2.x[pickLeftRow[j]][pickLeftLane[j]]) + sL;
-                    sR = (s1.x[pickRightRow[j]][pickRightLane[j]] + s2.x[pickRightRow[j]][pickRightLane[j]]) + sR;
+                    sL = (x1[pickLeft[j]] + x2[pickLeft[j]]) + sL;
+                    sR = (x1[pickRight[j]] + x2[pickRight[j]]) + sR;
                 }
                 keyOutLeft[first][f] = sL;
                 keyOutRight[first][f] = sR;
