@@ -73,6 +73,8 @@ struct KeyLanes {
     float* const* keyOutRight;
     std::uint32_t sameOutput[W];  // per group: its keys
     int groups = 0;
+    std::uint32_t allKeys = 0;
+    int pickLeft[W], pickRight[W];  // per key: row * W + lane of its pickups
 
     // outLeft / outRight: per key, the buffers its pickups are added to.
     KeyLanes(pelmar& plugin, const int* groupKeys, int n, int pointsPerLane, float* const* outLeft,
@@ -121,6 +123,7 @@ struct KeyLanes {
             lane += lanes > 0 ? lanes : 1;
             strike[j] = KeyStrike(p, k);
             active |= 1u << j;
+            allKeys |= 1u << j;
             if (strike[j].count > 0) striking |= 1u << j;
             for (std::uint32_t m = keyLanes[j]; m; m &= m - 1) {
                 const int l = __builtin_ctz(m);
@@ -250,6 +253,38 @@ struct KeyLanes {
         rows<kHammer, kEnd, false>(from, to, k, c, g, force, peak, hammerPoint, phi, lenV);
     }
 
+    // Adds the pickups of sample f to the outputs, each sounding key's
+    // (X1[p] + X2[p]) in ascending key order, as the reference adds them.
+    void addPickups(int f) const {
+        const float* x1 = &s1.x[0][0];
+        const float* x2 = &s2.x[0][0];
+        if (groups == 1 && active == allKeys) {  // the usual case: every key sounds, into one output
+            float sL = keyOutLeft[0][f];
+            float sR = keyOutRight[0][f];
+            for (int j = 0; j < count; ++j) {
+                sL = (x1[pickLeft[j]] + x2[pickLeft[j]]) + sL;
+                sR = (x1[pickRight[j]] + x2[pickRight[j]]) + sR;
+            }
+            keyOutLeft[0][f] = sL;
+            keyOutRight[0][f] = sR;
+            return;
+        }
+        for (int group = 0; group < groups; ++group) {
+            const std::uint32_t sounding = sameOutput[group] & active;
+            if (!sounding) continue;
+            const int first = __builtin_ctz(sounding);
+            float sL = keyOutLeft[first][f];
+            float sR = keyOutRight[first][f];
+            for (std::uint32_t m = sounding; m; m &= m - 1) {
+                const int j = __builtin_ctz(m);
+                sL = (x1[pickLeft[j]] + x2[pickLeft[j]]) + sL;
+                sR = (x1[pickRight[j]] + x2[pickRight[j]]) + sR;
+            }
+            keyOutLeft[first][f] = sL;
+            keyOutRight[first][f] = sR;
+        }
+    }
+
     // Advances the group by `frames` samples, adding its pickups to the sums.
     void run(int frames) {
         copyIn();
@@ -263,7 +298,6 @@ struct KeyLanes {
         }
         int shortest = kRows, longestLen = 0;
         int hammerLane[W], hammerRow[W];
-        int pickLeft[W], pickRight[W];  // per key: row * W + lane of its pickups
         int hammerFirst = kRows, hammerLast = -1;
         for (int j = 0; j < count; ++j) {
             const int k = keys[j];
@@ -352,22 +386,7 @@ struct KeyLanes {
             span(1, shortest, std::false_type{});
             span(shortest, longestLen, std::true_type{});
 
-            for (int group = 0; group < groups; ++group) {
-                const std::uint32_t sounding = sameOutput[group] & active;
-                if (!sounding) continue;
-                const int first = __builtin_ctz(sounding);
-                float sL = keyOutLeft[first][f];
-                float sR = keyOutRight[first][f];
-                const float* x1 = &s1.x[0][0];
-                const float* x2 = &s2.x[0][0];
-                for (std::uint32_t m = sounding; m; m &= m - 1) {
-                    const int j = __builtin_ctz(m);
-                    sL = (x1[pickLeft[j]] + x2[pickLeft[j]]) + sL;
-                    sR = (x1[pickRight[j]] + x2[pickRight[j]]) + sR;
-                }
-                keyOutLeft[first][f] = sL;
-                keyOutRight[first][f] = sR;
-            }
+            addPickups(f);
 
             // Keys that barely move any more, once their strike is over (none
             // when every watched key reached its threshold early).
