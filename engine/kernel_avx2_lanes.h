@@ -51,10 +51,10 @@ struct Avx2Lanes {
     using M = __m256;
     static R neg(R a) { return _mm256_xor_ps(a, _mm256_set1_ps(-0.0f)); }
     static R select(M m, R a, R b) { return _mm256_blendv_ps(b, a, m); }
-    // Stores a where m is set and old (the value in memory) elsewhere; the
-    // peak widened by a only where m is set (the peak is never below +0).
-    static void storeWhere(float* p, M m, R a, R old) { store(p, select(m, a, old)); }
+    // The peak widened by a only where m is set (the peak is never below +0).
     static R maxWhere(M m, R a, R peak) { return maxKeepingPeak(select(m, a, set1(0.0f)), peak); }
+    // a + b where m is set, a elsewhere.
+    static R addWhere(M m, R a, R b) { return select(m, addOnMultiplier(a, b), a); }
     static M equal(R a, R b) { return _mm256_cmp_ps(a, b, _CMP_EQ_OQ); }
     static M less(R a, R b) { return _mm256_cmp_ps(a, b, _CMP_LT_OQ); }
     static unsigned bits(M m) { return static_cast<unsigned>(_mm256_movemask_ps(m)); }

@@ -48,10 +48,10 @@ struct Sse2Lanes {
     using M = __m128;
     static R neg(R a) { return _mm_xor_ps(a, _mm_set1_ps(-0.0f)); }
     static R select(M m, R a, R b) { return _mm_or_ps(_mm_and_ps(m, a), _mm_andnot_ps(m, b)); }
-    // Stores a where m is set and old (the value in memory) elsewhere; the
-    // peak widened by a only where m is set (the peak is never below +0).
-    static void storeWhere(float* p, M m, R a, R old) { store(p, select(m, a, old)); }
+    // The peak widened by a only where m is set (the peak is never below +0).
     static R maxWhere(M m, R a, R peak) { return maxKeepingPeak(select(m, a, set1(0.0f)), peak); }
+    // a + b where m is set, a elsewhere.
+    static R addWhere(M m, R a, R b) { return select(m, add(a, b), a); }
     static M equal(R a, R b) { return _mm_cmpeq_ps(a, b); }
     static M less(R a, R b) { return _mm_cmplt_ps(a, b); }
     static unsigned bits(M m) { return static_cast<unsigned>(_mm_movemask_ps(m)); }

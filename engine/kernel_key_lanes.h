@@ -178,13 +178,15 @@ struct KeyLanes {
         const R vi = V::load(v[i]);
         R a = V::sub(V::sub(left, right), V::mul(g, vi));
         if (kHammer) a = V::select(hammerAt, V::add(a, phi), a);
-        const R vNew = V::addOnMultiplier(vi, a);
-        const R xNew = V::addOnMultiplier(xi, vNew);
         if (kEnd) {  // lanes past a string's last moving point keep their +0
-            V::storeWhere(v[i], inString, vNew, vi);
-            V::storeWhere(x[i], inString, xNew, xi);
+            const R vNew = V::addWhere(inString, vi, a);
+            const R xNew = V::addWhere(inString, xi, vNew);
+            V::store(v[i], vNew);
+            V::store(x[i], xNew);
             if (kPeak) peak = V::maxWhere(inString, V::abs(a), peak);
         } else {
+            const R vNew = V::addOnMultiplier(vi, a);
+            const R xNew = V::addOnMultiplier(xi, vNew);
             V::store(v[i], vNew);
             V::store(x[i], xNew);
             if (kPeak) peak = V::maxKeepingPeak(V::abs(a), peak);

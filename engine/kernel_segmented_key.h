@@ -60,13 +60,15 @@ struct SegmentedKey {
         R a = V::sub(V::sub(left, right), V::mul(g, vi));
         left = right;
         if (struck) a = V::select(hammerLane, V::add(a, phi), a);
-        const R vNew = V::addOnMultiplier(vi, a);
-        const R xNew = V::addOnMultiplier(xi, vNew);
         if (kPartial) {
-            V::storeWhere(v, used, vNew, vi);
-            V::storeWhere(x, used, xNew, xi);
+            const R vNew = V::addWhere(used, vi, a);
+            const R xNew = V::addWhere(used, xi, vNew);
+            V::store(v, vNew);
+            V::store(x, xNew);
             if (kPeak) peak = V::maxWhere(used, V::abs(a), peak);
         } else {
+            const R vNew = V::addOnMultiplier(vi, a);
+            const R xNew = V::addOnMultiplier(xi, vNew);
             V::store(v, vNew);
             V::store(x, xNew);
             if (kPeak) peak = V::maxKeepingPeak(V::abs(a), peak);
