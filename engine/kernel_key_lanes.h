@@ -66,6 +66,9 @@ struct KeyLanes {
     std::uint32_t striking = 0;   // keys being struck
     std::uint32_t continues = 0;  // lanes whose string goes on in the next lane
     std::uint32_t begins = 0;     // lanes that hold their string's point 1
+    // Per row from the shortest lane on: the lanes whose string has a moving
+    // point there (read from memory, the mask costs no vector operation).
+    M inStringAt[kRows];
 
     // Where each key's pickups are summed: keys with the same pair of
     // buffers form a group, added in ascending key order.
@@ -205,15 +208,13 @@ struct KeyLanes {
     // at every point.
     static constexpr bool kLinkFirst = V::kRegisters >= 32;
     template <bool kHammer, bool kEnd, bool kPeak>
-    inline void rows(int from, int to, const R* k, R c, R g, R (*force)[2], R& peak, R hammerPoint, R phi,
-                     R lenV) {
+    inline void rows(int from, int to, const R* k, R c, R g, R (*force)[2], R& peak, R hammerPoint, R phi) {
         const R k1 = k[0], k2 = k[1];
         R left1 = force[0][0], right1 = force[0][1], left2 = force[1][0], right2 = force[1][1], top = peak;
 #pragma GCC unroll 2
         for (int i = from; i < to; ++i) {
-            const R at = V::set1(static_cast<float>(i));
-            const M hammerAt = kHammer ? V::equal(hammerPoint, at) : M{};
-            const M inString = kEnd ? V::less(at, lenV) : M{};
+            const M hammerAt = kHammer ? V::equal(hammerPoint, V::set1(static_cast<float>(i))) : M{};
+            const M inString = kEnd ? inStringAt[i] : M{};
             R next1, next2;
             if constexpr (kLinkFirst) next1 = link(s1.x, s1.v, i + 1, k1, c);
             update<kHammer, kEnd, kPeak>(s1.x, s1.v, i, left1, right1, g, top, hammerAt, phi, inString);
@@ -242,17 +243,17 @@ struct KeyLanes {
     static constexpr int kPeakCheckRows = 4;
     template <bool kHammer, bool kEnd>
     inline void points(int from, int to, const R* k, R c, R g, R (*force)[2], R& peak, R hammerPoint, R phi,
-                       R lenV, R threshold, std::uint32_t watched, std::uint32_t watchedLanes, bool& needPeak) {
+                       R threshold, std::uint32_t watched, std::uint32_t watchedLanes, bool& needPeak) {
         while (needPeak && from < to) {
             const int end = to - from > kPeakCheckRows ? from + kPeakCheckRows : to;
-            rows<kHammer, kEnd, true>(from, end, k, c, g, force, peak, hammerPoint, phi, lenV);
+            rows<kHammer, kEnd, true>(from, end, k, c, g, force, peak, hammerPoint, phi);
             from = end;
             // Mostly every lane has reached its threshold: one test of the
             // lanes then spares the test key by key.
             const std::uint32_t below = V::bits(V::less(peak, threshold));
             if ((below & watchedLanes) == 0 || (wholeKeys(below) & watched) == 0) needPeak = false;
         }
-        rows<kHammer, kEnd, false>(from, to, k, c, g, force, peak, hammerPoint, phi, lenV);
+        rows<kHammer, kEnd, false>(from, to, k, c, g, force, peak, hammerPoint, phi);
     }
 
     // Adds the pickups of sample f to the outputs, each sounding key's
@@ -327,6 +328,7 @@ struct KeyLanes {
         const R c = V::load(laneC);
         const R g = V::load(laneG);
         const R lenV = V::load(laneLen);
+        for (int r = 0; r < kRows; ++r) inStringAt[r] = V::less(V::set1(static_cast<float>(r)), lenV);
         const R threshold = V::load(laneThreshold);
         const M goesOn = V::less(V::set1(0.0f), V::load(laneContinues));
         const M startsString = V::less(V::set1(0.0f), V::load(laneBegins));
@@ -381,9 +383,9 @@ struct KeyLanes {
                 constexpr bool kEnd = decltype(end)::value;
                 const int h0 = hFrom < from ? from : hFrom > to ? to : hFrom;
                 const int h1 = hTo < h0 ? h0 : hTo > to ? to : hTo;
-                points<false, kEnd>(from, h0, k, c, g, force, peak, hammerPoint, phi, lenV, threshold, watched, watchedLanes, needPeak);
-                points<true, kEnd>(h0, h1, k, c, g, force, peak, hammerPoint, phi, lenV, threshold, watched, watchedLanes, needPeak);
-                points<false, kEnd>(h1, to, k, c, g, force, peak, hammerPoint, phi, lenV, threshold, watched, watchedLanes, needPeak);
+                points<false, kEnd>(from, h0, k, c, g, force, peak, hammerPoint, phi, threshold, watched, watchedLanes, needPeak);
+                points<true, kEnd>(h0, h1, k, c, g, force, peak, hammerPoint, phi, threshold, watched, watchedLanes, needPeak);
+                points<false, kEnd>(h1, to, k, c, g, force, peak, hammerPoint, phi, threshold, watched, watchedLanes, needPeak);
             };
             span(1, shortest, std::false_type{});
             span(shortest, longestLen, std::true_type{});
