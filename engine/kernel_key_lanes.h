@@ -101,8 +101,20 @@ struct KeyLanes {
     int rowOf(int j, int q) const { return (q - 1) % keyPoints[j] + 1; }
 
     void copyIn() {
-        std::memset(&s1, 0, sizeof s1);
-        std::memset(&s2, 0, sizeof s2);
+        // Only the rows the run reaches are cleared: up to the longest
+        // lane's fixed end and the row after it, which the last link
+        // computed ahead reads.
+        int most = 1;
+        for (int j = 0; j < count; ++j) {
+            const int moving = p.stringLen[keys[j]] - 1;
+            const int points = segment > 0 && moving > segment ? segment : moving;
+            if (points > most) most = points;
+        }
+        const std::size_t rowBytes = static_cast<std::size_t>(most + 3 < kRows ? most + 3 : kRows) * sizeof s1.x[0];
+        std::memset(s1.x, 0, rowBytes);
+        std::memset(s1.v, 0, rowBytes);
+        std::memset(s2.x, 0, rowBytes);
+        std::memset(s2.v, 0, rowBytes);
         for (int l = 0; l < W; ++l) len[l] = 0;
         int lane = 0;
         for (int j = 0; j < count; ++j) {

@@ -8,15 +8,19 @@
 #include "host/pelmar.h"
 
 namespace {
-// A key on its own: its rows of segments cost what a run's rows cost, and
-// each sample pays for its strike, its pickups and the segments' links.
-constexpr float kSingleVectorCost = 1.0f;
+// Calibrated on Zen 4 against renders of the 10 lowest keys, all 88 keys, a
+// lone bass key and three middle keys in blocks of 8 to 512 frames.
+// A key on its own: a row of its segments costs about 1.4 rows of a run
+// (lanes shifted across, partial vectors), and each sample pays for its
+// strike, its pickups and the segments' links.
+constexpr float kSingleVectorCost = 1.4f;
 constexpr float kSingleSampleCost = 6.0f;
-// A run: each sample pays for its pickups lane by lane; copying the state
-// in and out of the lanes is paid once per sub-block.
-constexpr float kRunSampleCost = 4.0f;
+// A run: each sample pays for setting up its first links, the peak test and
+// its pickups lane by lane; copying the state in and out of the lanes is
+// paid once per sub-block (a plain copy, cheap next to a row of updates).
+constexpr float kRunSampleCost = 10.0f;
 constexpr float kRunLaneSampleCost = 0.3f;
-constexpr float kRunCopyCostPerPoint = 1.0f;
+constexpr float kRunCopyCostPerPoint = 0.1f;
 // A row of the narrower vector (half the lanes) against a row of the wide
 // one: on processors that split 512-bit operations into two 256-bit halves
 // (measured on Zen 4) it costs about two thirds, so a run of up to half the
@@ -54,9 +58,10 @@ int segmentFor(const int* moving, int j, int i, int total, int lanes, int longes
     }
     return low < longest ? low : 0;
 }
-// Shorter sub-blocks always take the single-key path: copying into the lanes
-// would cost more than it saves.
-constexpr int kRunMinFrames = 16;
+// The shortest sub-blocks (a few frames between events) always take the
+// single-key path: planning and copying into the lanes would cost more than
+// they save.
+constexpr int kRunMinFrames = 4;
 }  // namespace
 
 int planKeyRuns(const int* lens, int n, LaneWidths widths, int frames, KeyRun* runs) {

@@ -47,8 +47,12 @@ TEST(KeyRuns, ChoosesLanesForFullGroupsAndSingleKeysWhereLanesWouldIdle) {
     const auto lone = plan({100}, 16, 512);
     ASSERT_EQ(lone.size(), 1u);
     EXPECT_FALSE(lone[0].lanes);
-    // Short sub-blocks do not pay for copying into the lanes.
-    for (const KeyRun& run : plan(std::vector<int>(16, 100), 16, 8)) EXPECT_FALSE(run.lanes);
+    // The shortest sub-blocks do not pay for copying into the lanes; a few
+    // frames more already do.
+    for (const KeyRun& run : plan(std::vector<int>(16, 100), 16, 2)) EXPECT_FALSE(run.lanes);
+    const auto eight = plan(std::vector<int>(16, 100), 16, 8);
+    ASSERT_EQ(eight.size(), 1u);
+    EXPECT_TRUE(eight[0].lanes);
 }
 
 // Strings cut into segments: every run's segments fit its vector's lanes,
@@ -116,13 +120,13 @@ TEST(KeyRuns, CachedPlanFollowsKeysLengthsWidthsAndFrames) {
     runs = planKeyRunsCached(cache, keys.data(), lens.data(), 16, LaneWidths{16, 8}, 512, count);
     EXPECT_TRUE(same(runs, count, fresh(lens, LaneWidths{16, 8}, 512)));
     // Shorter blocks: single keys only.
-    runs = planKeyRunsCached(cache, keys.data(), lens.data(), 16, LaneWidths{16, 8}, 8, count);
-    EXPECT_TRUE(same(runs, count, fresh(lens, LaneWidths{16, 8}, 8)));
+    runs = planKeyRunsCached(cache, keys.data(), lens.data(), 16, LaneWidths{16, 8}, 2, count);
+    EXPECT_TRUE(same(runs, count, fresh(lens, LaneWidths{16, 8}, 2)));
     EXPECT_EQ(count, 16);
     // Other string lengths, other keys, other widths.
     lens[3] = 7;
-    runs = planKeyRunsCached(cache, keys.data(), lens.data(), 16, LaneWidths{16, 8}, 8, count);
-    EXPECT_TRUE(same(runs, count, fresh(lens, LaneWidths{16, 8}, 8)));
+    runs = planKeyRunsCached(cache, keys.data(), lens.data(), 16, LaneWidths{16, 8}, 2, count);
+    EXPECT_TRUE(same(runs, count, fresh(lens, LaneWidths{16, 8}, 2)));
     runs = planKeyRunsCached(cache, keys.data(), lens.data(), 2, LaneWidths{16, 8}, 512, count);
     EXPECT_TRUE(same(runs, count, fresh({100, 100}, LaneWidths{16, 8}, 512)));
     keys[1] = 40;
