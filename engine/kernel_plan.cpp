@@ -64,7 +64,17 @@ int segmentFor(const int* moving, int j, int i, int total, int lanes, int longes
 constexpr int kRunMinFrames = 4;
 }  // namespace
 
+// Sub-block lengths are planned as the power of two at or below them: a
+// plan fits lengths of the same order alike, and a cached plan then serves
+// every sub-block of that order (events cut blocks at any frame).
+static int planningFrames(int frames) {
+    int f = 1;
+    while (f <= frames / 2) f *= 2;
+    return frames < 1 ? frames : f;
+}
+
 int planKeyRuns(const int* lens, int n, LaneWidths widths, int frames, KeyRun* runs) {
+    frames = planningFrames(frames);
     const int width = widths.width;
     const int narrowWidth = widths.narrowWidth > 1 && widths.narrowWidth < width ? widths.narrowWidth : 0;
     if (frames < kRunMinFrames || width < 2) {
@@ -124,6 +134,7 @@ static_assert(PlanCache::kMaxKeys >= kNumKeys, "a plan holds every key");
 
 const KeyRun* planKeyRunsCached(PlanCache& cache, const int* keys, const int* lens, int n, LaneWidths widths,
                                 int frames, int& runCount) {
+    frames = planningFrames(frames);
     const bool same = cache.count == n && cache.frames == frames && cache.widths.width == widths.width &&
                       cache.widths.narrowWidth == widths.narrowWidth &&
                       std::equal(keys, keys + n, cache.keys) && std::equal(lens, lens + n, cache.lens);

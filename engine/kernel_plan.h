@@ -22,8 +22,9 @@ struct LaneWidths {
 };
 
 // Splits `n` keys (in ascending key order, with string lengths `lens`) into
-// runs that fit the vectors for a sub-block of `frames` samples; returns the
-// number of runs written to `runs` (room for n).
+// runs that fit the vectors for a sub-block of `frames` samples (planned as
+// the power of two at or below it); returns the number of runs written to
+// `runs` (room for n).
 int planKeyRuns(const int* lens, int n, LaneWidths widths, int frames, KeyRun* runs);
 
 // The last plan of one job. Planning many keys takes tens of microseconds,
@@ -41,7 +42,8 @@ struct PlanCache {
 };
 
 // The plan for these keys (ascending, with string lengths `lens`): the
-// cached one when keys, lengths, widths and frames are those of the last
-// call, else a new one, kept. Returns the runs and their number in `runCount`.
+// cached one when keys, lengths, widths and the order of frames (their
+// power of two) are those of the last call, else a new one, kept. Returns
+// the runs and their number in `runCount`.
 const KeyRun* planKeyRunsCached(PlanCache& cache, const int* keys, const int* lens, int n, LaneWidths widths,
                                 int frames, int& runCount);
