@@ -7,8 +7,9 @@
 // Every lane goes through exactly the operations of the reference kernel in
 // the same order (no product fused into an addition), so the bits are the same:
 // - the group's state is copied into lane-major arrays for the run and
-//   copied back after it; points from a key's fixed end on are +0 and are
-//   never written, so the last link reads the fixed end as the reference
+//   copied back after it; points from a key's fixed end on are +0 and keep
+//   it (their rows are stored whole, the additions masked to the lanes with
+//   a point there), so the last link reads the fixed end as the reference
 //   does (x - (+0) is x to the bit);
 // - the hammer force is added only in the lanes whose key is struck at that
 //   point, the peak |A| only counts a key's own points;
@@ -66,8 +67,9 @@ struct KeyLanes {
     std::uint32_t striking = 0;   // keys being struck
     std::uint32_t continues = 0;  // lanes whose string goes on in the next lane
     std::uint32_t begins = 0;     // lanes that hold their string's point 1
-    // Per row from the shortest lane on: the lanes whose string has a moving
-    // point there (read from memory, the mask costs no vector operation).
+    // Per row: the lanes whose string has a moving point there (read from
+    // memory in the rows past the shortest lane, the mask costs no vector
+    // operation).
     M inStringAt[kRows];
 
     // Where each key's pickups are summed: keys with the same pair of
