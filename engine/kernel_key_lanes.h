@@ -78,7 +78,6 @@ struct KeyLanes {
     float* const* keyOutRight;
     std::uint32_t sameOutput[W];  // per group: its keys
     int groups = 0;
-    std::uint32_t allKeys = 0;
     int pickLeft[W], pickRight[W];  // per key: row * W + lane of its pickups
 
     // outLeft / outRight: per key, the buffers its pickups are added to.
@@ -140,7 +139,6 @@ struct KeyLanes {
             lane += lanes > 0 ? lanes : 1;
             strike[j] = KeyStrike(p, k);
             active |= 1u << j;
-            allKeys |= 1u << j;
             if (strike[j].count > 0) striking |= 1u << j;
             for (std::uint32_t m = keyLanes[j]; m; m &= m - 1) {
                 const int l = __builtin_ctz(m);
@@ -275,7 +273,7 @@ struct KeyLanes {
     void addPickups(int f) const {
         const float* x1 = &s1.x[0][0];
         const float* x2 = &s2.x[0][0];
-        if (groups == 1 && active == allKeys) {  // the usual case: every key sounds, into one output
+        if (groups == 1 && active == (1u << count) - 1u) {  // the usual case: every key sounds, into one output
             float sL = keyOutLeft[0][f];
             float sR = keyOutRight[0][f];
             for (int j = 0; j < count; ++j) {
