@@ -26,6 +26,26 @@ struct Avx2Lanes {
     // Masked lanes read as 0 without touching memory, and are never stored.
     static R loadPart(const float* p, int n) { return _mm256_maskload_ps(p, mask(n)); }
     static void storePart(float* p, R v, int n) { _mm256_maskstore_ps(p, mask(n), v); }
+    // Transposes an 8 x 8 block in place: lane i of r[j] becomes lane j of
+    // r[i]. Pairs of floats, then of pairs, then the 128-bit halves.
+    static void transpose(R* r) {
+        R t[8], u[8];
+        for (int i = 0; i < 8; i += 2) {
+            t[i] = _mm256_unpacklo_ps(r[i], r[i + 1]);
+            t[i + 1] = _mm256_unpackhi_ps(r[i], r[i + 1]);
+        }
+        // u[4q + c]: columns c and 4 + c of rows 4q..4q+3, one a half.
+        for (int q = 0; q < 8; q += 4) {
+            u[q] = _mm256_shuffle_ps(t[q], t[q + 2], 0x44);
+            u[q + 1] = _mm256_shuffle_ps(t[q], t[q + 2], 0xEE);
+            u[q + 2] = _mm256_shuffle_ps(t[q + 1], t[q + 3], 0x44);
+            u[q + 3] = _mm256_shuffle_ps(t[q + 1], t[q + 3], 0xEE);
+        }
+        for (int c = 0; c < 4; ++c) {
+            r[c] = _mm256_permute2f128_ps(u[c], u[4 + c], 0x20);
+            r[4 + c] = _mm256_permute2f128_ps(u[c], u[4 + c], 0x31);
+        }
+    }
     static R set1(float x) { return _mm256_set1_ps(x); }
     static R add(R a, R b) { return _mm256_add_ps(a, b); }
     static R sub(R a, R b) { return _mm256_sub_ps(a, b); }

@@ -69,6 +69,37 @@ struct Avx512Lanes {
     static R shiftDown(R a) {
         return _mm512_castsi512_ps(_mm512_alignr_epi32(_mm512_setzero_si512(), _mm512_castps_si512(a), 1));
     }
+    // Transposes a 16 x 16 block in place: lane i of r[j] becomes lane j of
+    // r[i]. Pairs of floats, then of pairs, then 128-bit quarters twice.
+    static void transpose(R* r) {
+        R t[16];
+        for (int i = 0; i < 16; i += 2) {
+            t[i] = _mm512_unpacklo_ps(r[i], r[i + 1]);
+            t[i + 1] = _mm512_unpackhi_ps(r[i], r[i + 1]);
+        }
+        // u[4q + c]: element c of each 128-bit quarter, rows 4q..4q+3.
+        R u[16];
+        for (int q = 0; q < 16; q += 4) {
+            const __m512d a = _mm512_castps_pd(t[q]), b = _mm512_castps_pd(t[q + 1]);
+            const __m512d c = _mm512_castps_pd(t[q + 2]), d = _mm512_castps_pd(t[q + 3]);
+            u[q] = _mm512_castpd_ps(_mm512_unpacklo_pd(a, c));
+            u[q + 1] = _mm512_castpd_ps(_mm512_unpackhi_pd(a, c));
+            u[q + 2] = _mm512_castpd_ps(_mm512_unpacklo_pd(b, d));
+            u[q + 3] = _mm512_castpd_ps(_mm512_unpackhi_pd(b, d));
+        }
+        for (int c = 0; c < 4; ++c) {
+            // Quarters 0 and 2, then 1 and 3, of rows 0-3 with rows 4-7 and
+            // of rows 8-11 with rows 12-15; then the same across the halves.
+            const R v0 = _mm512_shuffle_f32x4(u[c], u[4 + c], 0x88);
+            const R v1 = _mm512_shuffle_f32x4(u[c], u[4 + c], 0xDD);
+            const R v2 = _mm512_shuffle_f32x4(u[8 + c], u[12 + c], 0x88);
+            const R v3 = _mm512_shuffle_f32x4(u[8 + c], u[12 + c], 0xDD);
+            r[c] = _mm512_shuffle_f32x4(v0, v2, 0x88);
+            r[8 + c] = _mm512_shuffle_f32x4(v0, v2, 0xDD);
+            r[4 + c] = _mm512_shuffle_f32x4(v1, v3, 0x88);
+            r[12 + c] = _mm512_shuffle_f32x4(v1, v3, 0xDD);
+        }
+    }
     static float reduceMax(R v) {
         __m256 h = _mm256_max_ps(_mm512_castps512_ps256(v),
                                  _mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(v), 1)));

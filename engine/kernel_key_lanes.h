@@ -140,17 +140,74 @@ struct KeyLanes {
             strike[j] = KeyStrike(p, k);
             active |= 1u << j;
             if (strike[j].count > 0) striking |= 1u << j;
-            for (std::uint32_t m = keyLanes[j]; m; m &= m - 1) {
-                const int l = __builtin_ctz(m);
-                const int before = (l - keyLane[j]) * keyPoints[j];  // points in the key's earlier lanes
-                for (int r = 1; r < len[l]; ++r) {
-                    s1.x[r][l] = p.stringPos[k][0][before + r];
-                    s1.v[r][l] = p.stringVel[k][0][before + r];
-                    s2.x[r][l] = p.stringPos[k][1][before + r];
-                    s2.v[r][l] = p.stringVel[k][1][before + r];
+            if constexpr (!kTransposes)
+                for (std::uint32_t m = keyLanes[j]; m; m &= m - 1) {
+                    const int l = __builtin_ctz(m);
+                    const int before = (l - keyLane[j]) * keyPoints[j];  // points in the key's earlier lanes
+                    for (int r = 1; r < len[l]; ++r) {
+                        s1.x[r][l] = p.stringPos[k][0][before + r];
+                        s1.v[r][l] = p.stringVel[k][0][before + r];
+                        s2.x[r][l] = p.stringPos[k][1][before + r];
+                        s2.v[r][l] = p.stringVel[k][1][before + r];
+                    }
+                }
+        }
+        if constexpr (kTransposes) moveAll<true>(active);
+    }
+
+    // Where the vector type transposes a block of W x W floats, the state
+    // moves between the keys' arrays and the lanes a block at a time: W
+    // points of each lane's string in, W rows out, instead of one float at a
+    // time. Lane l holds points before + 1.. of its key's string in rows
+    // 1..len[l]-1; its other rows read +0 and are never written back.
+    static constexpr bool kTransposes = requires(R* block) { V::transpose(block); };
+
+    template <bool kIn>
+    void moveBlocks(float (*rows)[W], float* const* at, int longest) {
+        for (int r0 = 1; r0 < longest; r0 += W) {
+            R block[W];
+            if constexpr (kIn) {
+                for (int l = 0; l < W; ++l) {
+                    const int n = at[l] ? (len[l] - r0 < W ? len[l] - r0 : W) : 0;
+                    block[l] = n > 0 ? V::loadPart(at[l] + r0, n) : V::set1(0.0f);
+                }
+                V::transpose(block);
+                for (int i = 0; i < W && r0 + i < kRows; ++i) V::store(rows[r0 + i], block[i]);
+            } else {
+                for (int i = 0; i < W; ++i) block[i] = r0 + i < kRows ? V::load(rows[r0 + i]) : V::set1(0.0f);
+                V::transpose(block);
+                for (int l = 0; l < W; ++l) {
+                    const int n = at[l] ? (len[l] - r0 < W ? len[l] - r0 : W) : 0;
+                    if (n > 0) V::storePart(at[l] + r0, block[l], n);
                 }
             }
         }
+    }
+
+    // Moves the strings of keys `which` in (kIn) or out of the lanes.
+    template <bool kIn>
+    void moveAll(std::uint32_t which) {
+        float* at[4][W];
+        int longest = 0;
+        for (int l = 0; l < W; ++l)
+            for (auto& a : at) a[l] = nullptr;
+        for (std::uint32_t m = which; m; m &= m - 1) {
+            const int j = __builtin_ctz(m);
+            const int k = keys[j];
+            for (std::uint32_t lanes = keyLanes[j]; lanes; lanes &= lanes - 1) {
+                const int l = __builtin_ctz(lanes);
+                const int before = (l - keyLane[j]) * keyPoints[j];
+                at[0][l] = p.stringPos[k][0] + before;
+                at[1][l] = p.stringVel[k][0] + before;
+                at[2][l] = p.stringPos[k][1] + before;
+                at[3][l] = p.stringVel[k][1] + before;
+                if (len[l] > longest) longest = len[l];
+            }
+        }
+        moveBlocks<kIn>(s1.x, at[0], longest);
+        moveBlocks<kIn>(s1.v, at[1], longest);
+        moveBlocks<kIn>(s2.x, at[2], longest);
+        moveBlocks<kIn>(s2.v, at[3], longest);
     }
 
     void copyOut(int j) {
@@ -418,9 +475,10 @@ struct KeyLanes {
                 if (!active) return;
             }
         }
+        if constexpr (kTransposes) moveAll<false>(active);
         for (std::uint32_t m = active; m; m &= m - 1) {
             const int j = __builtin_ctz(m);
-            copyOut(j);
+            if constexpr (!kTransposes) copyOut(j);
             p.forceCount[keys[j]] = static_cast<std::int16_t>(strike[j].count);
         }
     }
