@@ -33,6 +33,7 @@
 #include <type_traits>
 
 #include "engine/key_strike.h"
+#include "engine/lane_blocks.h"
 #include "host/pelmar.h"
 
 namespace {
@@ -155,59 +156,33 @@ struct KeyLanes {
         if constexpr (kTransposes) moveAll<true>(active);
     }
 
-    // Where the vector type transposes a block of W x W floats, the state
-    // moves between the keys' arrays and the lanes a block at a time: W
-    // points of each lane's string in, W rows out, instead of one float at a
-    // time. Lane l holds points before + 1.. of its key's string in rows
-    // 1..len[l]-1; its other rows read +0 and are never written back.
-    static constexpr bool kTransposes = requires(R* block) { V::transpose(block); };
-
-    template <bool kIn>
-    void moveBlocks(float (*rows)[W], float* const* at, int longest) {
-        for (int r0 = 1; r0 < longest; r0 += W) {
-            R block[W];
-            if constexpr (kIn) {
-                for (int l = 0; l < W; ++l) {
-                    const int n = at[l] ? (len[l] - r0 < W ? len[l] - r0 : W) : 0;
-                    block[l] = n > 0 ? V::loadPart(at[l] + r0, n) : V::set1(0.0f);
-                }
-                V::transpose(block);
-                for (int i = 0; i < W && r0 + i < kRows; ++i) V::store(rows[r0 + i], block[i]);
-            } else {
-                for (int i = 0; i < W; ++i) block[i] = r0 + i < kRows ? V::load(rows[r0 + i]) : V::set1(0.0f);
-                V::transpose(block);
-                for (int l = 0; l < W; ++l) {
-                    const int n = at[l] ? (len[l] - r0 < W ? len[l] - r0 : W) : 0;
-                    if (n > 0) V::storePart(at[l] + r0, block[l], n);
-                }
-            }
-        }
-    }
+    // Where the vector type transposes W x W blocks, the state moves between
+    // the keys' arrays and the lanes a block at a time (lane_blocks.h).
+    static constexpr bool kTransposes = kLaneTransposes<V>;
 
     // Moves the strings of keys `which` in (kIn) or out of the lanes.
     template <bool kIn>
     void moveAll(std::uint32_t which) {
         float* at[4][W];
-        int longest = 0;
-        for (int l = 0; l < W; ++l)
-            for (auto& a : at) a[l] = nullptr;
+        int points[W];  // per lane: its moving points, rows 1..len[l]-1
+        for (int l = 0; l < W; ++l) points[l] = 0;
         for (std::uint32_t m = which; m; m &= m - 1) {
             const int j = __builtin_ctz(m);
             const int k = keys[j];
             for (std::uint32_t lanes = keyLanes[j]; lanes; lanes &= lanes - 1) {
                 const int l = __builtin_ctz(lanes);
-                const int before = (l - keyLane[j]) * keyPoints[j];
-                at[0][l] = p.stringPos[k][0] + before;
-                at[1][l] = p.stringVel[k][0] + before;
-                at[2][l] = p.stringPos[k][1] + before;
-                at[3][l] = p.stringVel[k][1] + before;
-                if (len[l] > longest) longest = len[l];
+                const int next = (l - keyLane[j]) * keyPoints[j] + 1;  // the lane's first point
+                at[0][l] = p.stringPos[k][0] + next;
+                at[1][l] = p.stringVel[k][0] + next;
+                at[2][l] = p.stringPos[k][1] + next;
+                at[3][l] = p.stringVel[k][1] + next;
+                points[l] = len[l] - 1;
             }
         }
-        moveBlocks<kIn>(s1.x, at[0], longest);
-        moveBlocks<kIn>(s1.v, at[1], longest);
-        moveBlocks<kIn>(s2.x, at[2], longest);
-        moveBlocks<kIn>(s2.v, at[3], longest);
+        moveLaneBlocks<V, kIn>(s1.x, kRows, 1, at[0], points);
+        moveLaneBlocks<V, kIn>(s1.v, kRows, 1, at[1], points);
+        moveLaneBlocks<V, kIn>(s2.x, kRows, 1, at[2], points);
+        moveLaneBlocks<V, kIn>(s2.v, kRows, 1, at[3], points);
     }
 
     void copyOut(int j) {

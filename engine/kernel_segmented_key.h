@@ -23,6 +23,7 @@
 #include <cstring>
 
 #include "engine/key_strike.h"
+#include "engine/lane_blocks.h"
 #include "host/pelmar.h"
 
 namespace {
@@ -126,11 +127,14 @@ struct SegmentedKey {
         lanes = (moving + rows - 1) / rows;
         fullRows = moving - (lanes - 1) * rows;  // rows that reach into the last used lane
         std::memset(s, 0, sizeof s);
-        for (int q = 1; q <= moving; ++q)
-            for (int t = 0; t < 2; ++t) {
-                s[t].x[rowOf(q)][laneOf(q)] = p.stringPos[k][t][q];
-                s[t].v[rowOf(q)][laneOf(q)] = p.stringVel[k][t][q];
-            }
+        if constexpr (kLaneTransposes<V>)
+            moveAll<true>(p, k, moving);
+        else
+            for (int q = 1; q <= moving; ++q)
+                for (int t = 0; t < 2; ++t) {
+                    s[t].x[rowOf(q)][laneOf(q)] = p.stringPos[k][t][q];
+                    s[t].v[rowOf(q)][laneOf(q)] = p.stringVel[k][t][q];
+                }
 
         const M wideRows = V::firstLanes(lanes);
         const M narrowRows = V::firstLanes(lanes - 1);
@@ -167,11 +171,35 @@ struct SegmentedKey {
             }
         }
         p.forceCount[k] = static_cast<std::int16_t>(strike.count);
-        for (int q = 1; q <= moving; ++q)
-            for (int t = 0; t < 2; ++t) {
-                p.stringPos[k][t][q] = s[t].x[rowOf(q)][laneOf(q)];
-                p.stringVel[k][t][q] = s[t].v[rowOf(q)][laneOf(q)];
-            }
+        if constexpr (kLaneTransposes<V>)
+            moveAll<false>(p, k, moving);
+        else
+            for (int q = 1; q <= moving; ++q)
+                for (int t = 0; t < 2; ++t) {
+                    p.stringPos[k][t][q] = s[t].x[rowOf(q)][laneOf(q)];
+                    p.stringVel[k][t][q] = s[t].v[rowOf(q)][laneOf(q)];
+                }
+    }
+
+    // Moves key k's strings (points 1..moving) in (kIn) or out of the
+    // segments, W rows at a time: lane l holds points l * S + 1 on.
+    template <bool kIn>
+    void moveAll(pelmar& p, int k, int moving) {
+        int count[W];
+        float* at[4][W];
+        for (int l = 0; l < W; ++l) {
+            const int left = moving - l * rows;
+            count[l] = left <= 0 ? 0 : left < rows ? left : rows;
+            if (count[l] == 0) continue;
+            at[0][l] = p.stringPos[k][0] + l * rows + 1;
+            at[1][l] = p.stringVel[k][0] + l * rows + 1;
+            at[2][l] = p.stringPos[k][1] + l * rows + 1;
+            at[3][l] = p.stringVel[k][1] + l * rows + 1;
+        }
+        moveLaneBlocks<V, kIn>(s[0].x, rows, 0, at[0], count);
+        moveLaneBlocks<V, kIn>(s[0].v, rows, 0, at[1], count);
+        moveLaneBlocks<V, kIn>(s[1].x, rows, 0, at[2], count);
+        moveLaneBlocks<V, kIn>(s[1].v, rows, 0, at[3], count);
     }
 };
 
