@@ -12,9 +12,10 @@
 namespace {
 
 // Point updates (one point of one string for one sample) below which a
-// sub-block runs on the calling thread: about 50 microseconds of the vector
-// kernel (some 6000 updates a microsecond with keys in lanes), the price of
-// waking a worker that has gone to sleep.
+// sub-block runs on the calling thread: about 35 microseconds of the AVX-512
+// kernel (some 8500 updates a microsecond with keys in lanes; 50 of the AVX2
+// kernel at some 6500), near the price of waking a worker that has gone to
+// sleep (40-54 microseconds measured here).
 constexpr long kPointUpdatesWorthAHandOver = 300000;
 
 long pointUpdates(const pelmar& p, long frames) {
