@@ -15,7 +15,7 @@ namespace {
 // sub-block runs on the calling thread: about 35 microseconds of the AVX-512
 // kernel (some 8500 updates a microsecond with keys in lanes; 50 of the AVX2
 // kernel at some 6500), near the price of waking a worker that has gone to
-// sleep (40-54 microseconds measured here).
+// sleep (a semaphore round trip of some 40-50 microseconds).
 constexpr long kPointUpdatesWorthAHandOver = 300000;
 
 long pointUpdates(const pelmar& p, long frames) {
