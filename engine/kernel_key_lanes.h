@@ -141,7 +141,7 @@ struct KeyLanes {
             strike[j] = KeyStrike(p, k);
             active |= 1u << j;
             if (strike[j].count > 0) striking |= 1u << j;
-            if constexpr (!kTransposes)
+            if constexpr (!kLaneTransposes<V>)
                 for (std::uint32_t m = keyLanes[j]; m; m &= m - 1) {
                     const int l = __builtin_ctz(m);
                     const int before = (l - keyLane[j]) * keyPoints[j];  // points in the key's earlier lanes
@@ -153,14 +153,11 @@ struct KeyLanes {
                     }
                 }
         }
-        if constexpr (kTransposes) moveAll<true>(active);
+        if constexpr (kLaneTransposes<V>) moveAll<true>(active);
     }
 
-    // Where the vector type transposes W x W blocks, the state moves between
-    // the keys' arrays and the lanes a block at a time (lane_blocks.h).
-    static constexpr bool kTransposes = kLaneTransposes<V>;
-
-    // Moves the strings of keys `which` in (kIn) or out of the lanes.
+    // Moves the strings of keys `which` in (kIn) or out of the lanes a block
+    // at a time, where the vector type transposes blocks (lane_blocks.h).
     template <bool kIn>
     void moveAll(std::uint32_t which) {
         float* at[4][W];
@@ -450,10 +447,10 @@ struct KeyLanes {
                 if (!active) return;
             }
         }
-        if constexpr (kTransposes) moveAll<false>(active);
+        if constexpr (kLaneTransposes<V>) moveAll<false>(active);
         for (std::uint32_t m = active; m; m &= m - 1) {
             const int j = __builtin_ctz(m);
-            if constexpr (!kTransposes) copyOut(j);
+            if constexpr (!kLaneTransposes<V>) copyOut(j);
             p.forceCount[keys[j]] = static_cast<std::int16_t>(strike[j].count);
         }
     }
