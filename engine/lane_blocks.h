@@ -28,7 +28,7 @@ void moveLaneBlocks(float (*rows)[V::kWidth], int rowCount, int first, float* co
         if constexpr (kIn) {
             for (int l = 0; l < W; ++l) {
                 const int n = count[l] - done < W ? count[l] - done : W;
-                block[l] = n > 0 ? V::loadPart(at[l] + done, n) : V::set1(0.0f);
+                block[l] = n == W ? V::load(at[l] + done) : n > 0 ? V::loadPart(at[l] + done, n) : V::set1(0.0f);
             }
             V::transpose(block);
             for (int i = 0; i < W && r0 + i < rowCount; ++i) V::store(rows[r0 + i], block[i]);
@@ -37,7 +37,10 @@ void moveLaneBlocks(float (*rows)[V::kWidth], int rowCount, int first, float* co
             V::transpose(block);
             for (int l = 0; l < W; ++l) {
                 const int n = count[l] - done < W ? count[l] - done : W;
-                if (n > 0) V::storePart(at[l] + done, block[l], n);
+                if (n == W)
+                    V::store(at[l] + done, block[l]);
+                else if (n > 0)  // masked stores are slow on some processors: only a lane's last block
+                    V::storePart(at[l] + done, block[l], n);
             }
         }
     }
