@@ -141,58 +141,59 @@ struct KeyLanes {
             strike[j] = KeyStrike(p, k);
             active |= 1u << j;
             if (strike[j].count > 0) striking |= 1u << j;
-            if constexpr (!kLaneTransposes<V>)
-                for (std::uint32_t m = keyLanes[j]; m; m &= m - 1) {
-                    const int l = __builtin_ctz(m);
+        }
+        moveStrings<true>(active);
+    }
+
+    template <bool kIn>
+    static void moveFloat(float& lane, float& state) {
+        if constexpr (kIn)
+            lane = state;
+        else
+            state = lane;
+    }
+
+    // Moves the strings of keys `which` in (kIn) or out of the lanes: a
+    // block at a time where the vector type transposes blocks
+    // (lane_blocks.h), else float by float.
+    template <bool kIn>
+    void moveStrings(std::uint32_t which) {
+        if constexpr (!kLaneTransposes<V>) {
+            for (std::uint32_t m = which; m; m &= m - 1) {
+                const int j = __builtin_ctz(m);
+                const int k = keys[j];
+                for (std::uint32_t lanes = keyLanes[j]; lanes; lanes &= lanes - 1) {
+                    const int l = __builtin_ctz(lanes);
                     const int before = (l - keyLane[j]) * keyPoints[j];  // points in the key's earlier lanes
                     for (int r = 1; r < len[l]; ++r) {
-                        s1.x[r][l] = p.stringPos[k][0][before + r];
-                        s1.v[r][l] = p.stringVel[k][0][before + r];
-                        s2.x[r][l] = p.stringPos[k][1][before + r];
-                        s2.v[r][l] = p.stringVel[k][1][before + r];
+                        moveFloat<kIn>(s1.x[r][l], p.stringPos[k][0][before + r]);
+                        moveFloat<kIn>(s1.v[r][l], p.stringVel[k][0][before + r]);
+                        moveFloat<kIn>(s2.x[r][l], p.stringPos[k][1][before + r]);
+                        moveFloat<kIn>(s2.v[r][l], p.stringVel[k][1][before + r]);
                     }
                 }
-        }
-        if constexpr (kLaneTransposes<V>) moveAll<true>(active);
-    }
-
-    // Moves the strings of keys `which` in (kIn) or out of the lanes a block
-    // at a time, where the vector type transposes blocks (lane_blocks.h).
-    template <bool kIn>
-    void moveAll(std::uint32_t which) {
-        float* at[4][W];
-        int points[W];  // per lane: its moving points, rows 1..len[l]-1
-        for (int l = 0; l < W; ++l) points[l] = 0;
-        for (std::uint32_t m = which; m; m &= m - 1) {
-            const int j = __builtin_ctz(m);
-            const int k = keys[j];
-            for (std::uint32_t lanes = keyLanes[j]; lanes; lanes &= lanes - 1) {
-                const int l = __builtin_ctz(lanes);
-                const int next = (l - keyLane[j]) * keyPoints[j] + 1;  // the lane's first point
-                at[0][l] = p.stringPos[k][0] + next;
-                at[1][l] = p.stringVel[k][0] + next;
-                at[2][l] = p.stringPos[k][1] + next;
-                at[3][l] = p.stringVel[k][1] + next;
-                points[l] = len[l] - 1;
             }
-        }
-        moveLaneBlocks<V, kIn>(s1.x, kRows, 1, at[0], points);
-        moveLaneBlocks<V, kIn>(s1.v, kRows, 1, at[1], points);
-        moveLaneBlocks<V, kIn>(s2.x, kRows, 1, at[2], points);
-        moveLaneBlocks<V, kIn>(s2.v, kRows, 1, at[3], points);
-    }
-
-    void copyOut(int j) {
-        const int k = keys[j];
-        for (std::uint32_t m = keyLanes[j]; m; m &= m - 1) {
-            const int l = __builtin_ctz(m);
-            const int before = (l - keyLane[j]) * keyPoints[j];
-            for (int r = 1; r < len[l]; ++r) {
-                p.stringPos[k][0][before + r] = s1.x[r][l];
-                p.stringVel[k][0][before + r] = s1.v[r][l];
-                p.stringPos[k][1][before + r] = s2.x[r][l];
-                p.stringVel[k][1][before + r] = s2.v[r][l];
+        } else {
+            float* at[4][W];
+            int points[W];  // per lane: its moving points, rows 1..len[l]-1
+            for (int l = 0; l < W; ++l) points[l] = 0;
+            for (std::uint32_t m = which; m; m &= m - 1) {
+                const int j = __builtin_ctz(m);
+                const int k = keys[j];
+                for (std::uint32_t lanes = keyLanes[j]; lanes; lanes &= lanes - 1) {
+                    const int l = __builtin_ctz(lanes);
+                    const int next = (l - keyLane[j]) * keyPoints[j] + 1;  // the lane's first point
+                    at[0][l] = p.stringPos[k][0] + next;
+                    at[1][l] = p.stringVel[k][0] + next;
+                    at[2][l] = p.stringPos[k][1] + next;
+                    at[3][l] = p.stringVel[k][1] + next;
+                    points[l] = len[l] - 1;
+                }
             }
+            moveLaneBlocks<V, kIn>(s1.x, kRows, 1, at[0], points);
+            moveLaneBlocks<V, kIn>(s1.v, kRows, 1, at[1], points);
+            moveLaneBlocks<V, kIn>(s2.x, kRows, 1, at[2], points);
+            moveLaneBlocks<V, kIn>(s2.v, kRows, 1, at[3], points);
         }
     }
 
@@ -437,9 +438,9 @@ struct KeyLanes {
             // when every watched key reached its threshold early).
             std::uint32_t quiet = needPeak ? wholeKeys(V::bits(V::less(peak, threshold))) & watched : 0;
             if (quiet) {
+                moveStrings<false>(quiet);
                 for (std::uint32_t m = quiet; m; m &= m - 1) {
                     const int j = __builtin_ctz(m);
-                    copyOut(j);
                     p.keyActive[keys[j]] = 0;
                     p.forceCount[keys[j]] = static_cast<std::int16_t>(strike[j].count);
                 }
@@ -447,10 +448,9 @@ struct KeyLanes {
                 if (!active) return;
             }
         }
-        if constexpr (kLaneTransposes<V>) moveAll<false>(active);
+        moveStrings<false>(active);
         for (std::uint32_t m = active; m; m &= m - 1) {
             const int j = __builtin_ctz(m);
-            if constexpr (!kLaneTransposes<V>) copyOut(j);
             p.forceCount[keys[j]] = static_cast<std::int16_t>(strike[j].count);
         }
     }
