@@ -281,13 +281,19 @@ struct KeyLanes {
     // |A| of at least its threshold this sample: the peak over all points is
     // at least the peak over those seen so far. Once every watched key has,
     // the remaining points skip |A| and the maximum, which cost about a
-    // sixth of a point's vector operations.
+    // sixth of a point's vector operations. A sounding string mostly shows
+    // it at its first point, so the first test comes after one row; should
+    // it fail, the tests come every few rows, as such a key is likely to
+    // stay below its threshold a while.
     static constexpr int kPeakCheckRows = 4;
     template <bool kHammer, bool kEnd>
     inline void points(int from, int to, const R* k, R c, R g, R (*force)[2], R& peak, R hammerPoint, R phi,
-                       R threshold, std::uint32_t watched, std::uint32_t watchedLanes, bool& needPeak) {
+                       R threshold, std::uint32_t watched, std::uint32_t watchedLanes, bool& needPeak,
+                       bool& firstTest) {
         while (needPeak && from < to) {
-            const int end = to - from > kPeakCheckRows ? from + kPeakCheckRows : to;
+            const int window = firstTest ? 1 : kPeakCheckRows;
+            firstTest = false;
+            const int end = to - from > window ? from + window : to;
             rows<kHammer, kEnd, true>(from, end, k, c, g, force, peak, hammerPoint, phi);
             from = end;
             // Mostly every lane has reached its threshold: one test of the
@@ -417,7 +423,7 @@ struct KeyLanes {
                 watchedLanes = 0;
                 for (std::uint32_t m = watched; m; m &= m - 1) watchedLanes |= keyLanes[__builtin_ctz(m)];
             }
-            bool needPeak = watched != 0;
+            bool needPeak = watched != 0, firstTest = true;
             // Points every lane has, then those only the longer lanes have;
             // only the hammer's rows look for a strike.
             const int hFrom = hammer ? hammerFirst : kRows, hTo = hammer ? hammerLast + 1 : kRows;
@@ -425,9 +431,9 @@ struct KeyLanes {
                 constexpr bool kEnd = decltype(end)::value;
                 const int h0 = hFrom < from ? from : hFrom > to ? to : hFrom;
                 const int h1 = hTo < h0 ? h0 : hTo > to ? to : hTo;
-                points<false, kEnd>(from, h0, k, c, g, force, peak, hammerPoint, phi, threshold, watched, watchedLanes, needPeak);
-                points<true, kEnd>(h0, h1, k, c, g, force, peak, hammerPoint, phi, threshold, watched, watchedLanes, needPeak);
-                points<false, kEnd>(h1, to, k, c, g, force, peak, hammerPoint, phi, threshold, watched, watchedLanes, needPeak);
+                points<false, kEnd>(from, h0, k, c, g, force, peak, hammerPoint, phi, threshold, watched, watchedLanes, needPeak, firstTest);
+                points<true, kEnd>(h0, h1, k, c, g, force, peak, hammerPoint, phi, threshold, watched, watchedLanes, needPeak, firstTest);
+                points<false, kEnd>(h1, to, k, c, g, force, peak, hammerPoint, phi, threshold, watched, watchedLanes, needPeak, firstTest);
             };
             span(1, shortest, std::false_type{});
             span(shortest, longestLen, std::true_type{});
