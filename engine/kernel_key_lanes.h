@@ -145,14 +145,6 @@ struct KeyLanes {
         moveStrings<true>(active);
     }
 
-    template <bool kIn>
-    static void moveFloat(float& lane, float& state) {
-        if constexpr (kIn)
-            lane = state;
-        else
-            state = lane;
-    }
-
     // Moves the strings of keys `which` in (kIn) or out of the lanes: a
     // block at a time where the vector type transposes blocks
     // (lane_blocks.h), else float by float.

@@ -127,14 +127,7 @@ struct SegmentedKey {
         lanes = (moving + rows - 1) / rows;
         fullRows = moving - (lanes - 1) * rows;  // rows that reach into the last used lane
         std::memset(s, 0, sizeof s);
-        if constexpr (kLaneTransposes<V>)
-            moveAll<true>(p, k, moving);
-        else
-            for (int q = 1; q <= moving; ++q)
-                for (int t = 0; t < 2; ++t) {
-                    s[t].x[rowOf(q)][laneOf(q)] = p.stringPos[k][t][q];
-                    s[t].v[rowOf(q)][laneOf(q)] = p.stringVel[k][t][q];
-                }
+        moveAll<true>(p, k, moving);
 
         const M wideRows = V::firstLanes(lanes);
         const M narrowRows = V::firstLanes(lanes - 1);
@@ -171,35 +164,37 @@ struct SegmentedKey {
             }
         }
         p.forceCount[k] = static_cast<std::int16_t>(strike.count);
-        if constexpr (kLaneTransposes<V>)
-            moveAll<false>(p, k, moving);
-        else
-            for (int q = 1; q <= moving; ++q)
-                for (int t = 0; t < 2; ++t) {
-                    p.stringPos[k][t][q] = s[t].x[rowOf(q)][laneOf(q)];
-                    p.stringVel[k][t][q] = s[t].v[rowOf(q)][laneOf(q)];
-                }
+        moveAll<false>(p, k, moving);
     }
 
     // Moves key k's strings (points 1..moving) in (kIn) or out of the
-    // segments, W rows at a time: lane l holds points l * S + 1 on.
+    // segments: lane l holds points l * S + 1 on. W rows at a time where
+    // the vector type transposes blocks (lane_blocks.h), else float by float.
     template <bool kIn>
     void moveAll(pelmar& p, int k, int moving) {
-        int count[W];
-        float* at[4][W];
-        for (int l = 0; l < W; ++l) {
-            const int left = moving - l * rows;
-            count[l] = left <= 0 ? 0 : left < rows ? left : rows;
-            if (count[l] == 0) continue;
-            at[0][l] = p.stringPos[k][0] + l * rows + 1;
-            at[1][l] = p.stringVel[k][0] + l * rows + 1;
-            at[2][l] = p.stringPos[k][1] + l * rows + 1;
-            at[3][l] = p.stringVel[k][1] + l * rows + 1;
+        if constexpr (!kLaneTransposes<V>) {
+            for (int q = 1; q <= moving; ++q)
+                for (int t = 0; t < 2; ++t) {
+                    moveFloat<kIn>(s[t].x[rowOf(q)][laneOf(q)], p.stringPos[k][t][q]);
+                    moveFloat<kIn>(s[t].v[rowOf(q)][laneOf(q)], p.stringVel[k][t][q]);
+                }
+        } else {
+            int count[W];
+            float* at[4][W];
+            for (int l = 0; l < W; ++l) {
+                const int left = moving - l * rows;
+                count[l] = left <= 0 ? 0 : left < rows ? left : rows;
+                if (count[l] == 0) continue;
+                at[0][l] = p.stringPos[k][0] + l * rows + 1;
+                at[1][l] = p.stringVel[k][0] + l * rows + 1;
+                at[2][l] = p.stringPos[k][1] + l * rows + 1;
+                at[3][l] = p.stringVel[k][1] + l * rows + 1;
+            }
+            moveLaneBlocks<V, kIn>(s[0].x, rows, 0, at[0], count);
+            moveLaneBlocks<V, kIn>(s[0].v, rows, 0, at[1], count);
+            moveLaneBlocks<V, kIn>(s[1].x, rows, 0, at[2], count);
+            moveLaneBlocks<V, kIn>(s[1].v, rows, 0, at[3], count);
         }
-        moveLaneBlocks<V, kIn>(s[0].x, rows, 0, at[0], count);
-        moveLaneBlocks<V, kIn>(s[0].v, rows, 0, at[1], count);
-        moveLaneBlocks<V, kIn>(s[1].x, rows, 0, at[2], count);
-        moveLaneBlocks<V, kIn>(s[1].v, rows, 0, at[3], count);
     }
 };
 

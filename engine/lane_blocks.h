@@ -9,6 +9,16 @@
 
 namespace {
 
+// One float of a lane in (kIn: state to lane) or out (lane to state), for
+// the vector types that copy float by float.
+template <bool kIn>
+inline void moveFloat(float& lane, float& state) {
+    if constexpr (kIn)
+        lane = state;
+    else
+        state = lane;
+}
+
 template <class V>
 constexpr bool kLaneTransposes = requires(typename V::R* block) { V::transpose(block); };
 
