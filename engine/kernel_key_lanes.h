@@ -198,35 +198,50 @@ struct KeyLanes {
         return keysSet;
     }
 
+    // The build's half-width vector, where it has one (void otherwise).
+    // Lanes hold keys in ascending order, the longer strings in the lower
+    // lanes: the rows past every upper-half lane's string move only the
+    // lower half, which the half vector does at half the cost.
+    static constexpr bool kHasHalf = requires { typename V::Half; };
+    static constexpr int kHalfMinRows = 8;
+    template <class U>
+    typename U::M inStringMask(int i) const {
+        if constexpr (std::is_same_v<U, V>)
+            return inStringAt[i];
+        else
+            return U::low(inStringAt[i]);
+    }
+
     // The force of the link between points i and i + 1 of one string, from
-    // their old positions and velocities.
-    static inline R link(float (*x)[W], float (*v)[W], int i, R k, R c) {
-        return V::add(V::mul(k, V::sub(V::load(x[i]), V::load(x[i + 1]))),
-                      V::mul(c, V::sub(V::load(v[i]), V::load(v[i + 1]))));
+    // their old positions and velocities, in vector type U (V or its half).
+    template <class U = V>
+    static inline typename U::R link(float (*x)[W], float (*v)[W], int i, typename U::R k, typename U::R c) {
+        return U::add(U::mul(k, U::sub(U::load(x[i]), U::load(x[i + 1]))),
+                      U::mul(c, U::sub(U::load(v[i]), U::load(v[i + 1]))));
     }
 
     // Point i of one string from the forces of its two links: the
     // acceleration, then velocity and position. With kPeak the point's |A|
     // widens the peak.
-    template <bool kHammer, bool kEnd, bool kPeak>
-    static inline void update(float (*x)[W], float (*v)[W], int i, R left, R right, R g, R& peak, M hammerAt,
-                              R phi, M inString) {
-        const R xi = V::load(x[i]);
-        const R vi = V::load(v[i]);
-        R a = V::sub(V::sub(left, right), V::mul(g, vi));
-        if (kHammer) a = V::select(hammerAt, V::add(a, phi), a);
+    template <class U, bool kHammer, bool kEnd, bool kPeak, class UR = typename U::R, class UM = typename U::M>
+    static inline void update(float (*x)[W], float (*v)[W], int i, UR left, UR right, UR g, UR& peak, UM hammerAt,
+                              UR phi, UM inString) {
+        const UR xi = U::load(x[i]);
+        const UR vi = U::load(v[i]);
+        UR a = U::sub(U::sub(left, right), U::mul(g, vi));
+        if (kHammer) a = U::select(hammerAt, U::add(a, phi), a);
         if (kEnd) {  // lanes past a string's last moving point keep their +0
-            const R vNew = V::addWhere(inString, vi, a);
-            const R xNew = V::addWhere(inString, xi, vNew);
-            V::store(v[i], vNew);
-            V::store(x[i], xNew);
-            if (kPeak) peak = V::maxWhere(inString, V::abs(a), peak);
+            const UR vNew = U::addWhere(inString, vi, a);
+            const UR xNew = U::addWhere(inString, xi, vNew);
+            U::store(v[i], vNew);
+            U::store(x[i], xNew);
+            if (kPeak) peak = U::maxWhere(inString, U::abs(a), peak);
         } else {
-            const R vNew = V::addOnMultiplier(vi, a);
-            const R xNew = V::addOnMultiplier(xi, vNew);
-            V::store(v[i], vNew);
-            V::store(x[i], xNew);
-            if (kPeak) peak = V::maxKeepingPeak(V::abs(a), peak);
+            const UR vNew = U::addOnMultiplier(vi, a);
+            const UR xNew = U::addOnMultiplier(xi, vNew);
+            U::store(v[i], vNew);
+            U::store(x[i], xNew);
+            if (kPeak) peak = U::maxKeepingPeak(U::abs(a), peak);
         }
     }
 
@@ -240,24 +255,25 @@ struct KeyLanes {
     // peak live in locals through the loop: the vector types may alias the
     // float stores, so through the pointers they would go to memory and back
     // at every point.
-    static constexpr bool kLinkFirst = V::kRegisters >= 32;
-    template <bool kHammer, bool kEnd, bool kPeak>
-    inline void rows(int from, int to, const R* k, R c, R g, R (*force)[2], R& peak, R hammerPoint, R phi) {
-        const R k1 = k[0], k2 = k[1];
-        R left1 = force[0][0], right1 = force[0][1], left2 = force[1][0], right2 = force[1][1], top = peak;
+    template <class U, bool kHammer, bool kEnd, bool kPeak, class UR = typename U::R>
+    inline void rows(int from, int to, const UR* k, UR c, UR g, UR (*force)[2], UR& peak, UR hammerPoint, UR phi) {
+        using UM = typename U::M;
+        constexpr bool kLinkFirst = U::kRegisters >= 32;
+        const UR k1 = k[0], k2 = k[1];
+        UR left1 = force[0][0], right1 = force[0][1], left2 = force[1][0], right2 = force[1][1], top = peak;
 #pragma GCC unroll 2
         for (int i = from; i < to; ++i) {
-            const M hammerAt = kHammer ? V::equal(hammerPoint, V::set1(static_cast<float>(i))) : M{};
-            const M inString = kEnd ? inStringAt[i] : M{};
-            R next1, next2;
-            if constexpr (kLinkFirst) next1 = link(s1.x, s1.v, i + 1, k1, c);
-            update<kHammer, kEnd, kPeak>(s1.x, s1.v, i, left1, right1, g, top, hammerAt, phi, inString);
-            if constexpr (!kLinkFirst) next1 = link(s1.x, s1.v, i + 1, k1, c);
+            const UM hammerAt = kHammer ? U::equal(hammerPoint, U::set1(static_cast<float>(i))) : UM{};
+            const UM inString = kEnd ? inStringMask<U>(i) : UM{};
+            UR next1, next2;
+            if constexpr (kLinkFirst) next1 = link<U>(s1.x, s1.v, i + 1, k1, c);
+            update<U, kHammer, kEnd, kPeak>(s1.x, s1.v, i, left1, right1, g, top, hammerAt, phi, inString);
+            if constexpr (!kLinkFirst) next1 = link<U>(s1.x, s1.v, i + 1, k1, c);
             left1 = right1;
             right1 = next1;
-            if constexpr (kLinkFirst) next2 = link(s2.x, s2.v, i + 1, k2, c);
-            update<kHammer, kEnd, kPeak>(s2.x, s2.v, i, left2, right2, g, top, hammerAt, phi, inString);
-            if constexpr (!kLinkFirst) next2 = link(s2.x, s2.v, i + 1, k2, c);
+            if constexpr (kLinkFirst) next2 = link<U>(s2.x, s2.v, i + 1, k2, c);
+            update<U, kHammer, kEnd, kPeak>(s2.x, s2.v, i, left2, right2, g, top, hammerAt, phi, inString);
+            if constexpr (!kLinkFirst) next2 = link<U>(s2.x, s2.v, i + 1, k2, c);
             left2 = right2;
             right2 = next2;
         }
@@ -274,10 +290,20 @@ struct KeyLanes {
     // at least the peak over those seen so far. Once every watched key has,
     // the remaining points skip |A| and the maximum, which cost about a
     // sixth of a point's vector operations. A sounding string mostly shows
-    // it at its first point, so the first test comes after one row; should
-    // it fail, the tests come every few rows, as such a key is likely to
-    // stay below its threshold a while.
+    // it at its first point, so the first test comes after one row (mostly
+    // done in line ahead of the row loops, see run); should it fail, the
+    // tests come every few rows, as such a key is likely to stay below its
+    // threshold a while.
     static constexpr int kPeakCheckRows = 4;
+
+    // Whether every watched key has shown an |A| of at least its threshold.
+    // Mostly every lane has: one test of the lanes then spares the test key
+    // by key.
+    bool peakSettled(R peak, R threshold, std::uint32_t watched, std::uint32_t watchedLanes) const {
+        const std::uint32_t below = V::bits(V::less(peak, threshold));
+        return (below & watchedLanes) == 0 || (wholeKeys(below) & watched) == 0;
+    }
+
     template <bool kHammer, bool kEnd>
     inline void points(int from, int to, const R* k, R c, R g, R (*force)[2], R& peak, R hammerPoint, R phi,
                        R threshold, std::uint32_t watched, std::uint32_t watchedLanes, bool& needPeak,
@@ -286,14 +312,29 @@ struct KeyLanes {
             const int window = firstTest ? 1 : kPeakCheckRows;
             firstTest = false;
             const int end = to - from > window ? from + window : to;
-            rows<kHammer, kEnd, true>(from, end, k, c, g, force, peak, hammerPoint, phi);
+            rows<V, kHammer, kEnd, true>(from, end, k, c, g, force, peak, hammerPoint, phi);
             from = end;
-            // Mostly every lane has reached its threshold: one test of the
-            // lanes then spares the test key by key.
-            const std::uint32_t below = V::bits(V::less(peak, threshold));
-            if ((below & watchedLanes) == 0 || (wholeKeys(below) & watched) == 0) needPeak = false;
+            if (peakSettled(peak, threshold, watched, watchedLanes)) needPeak = false;
         }
-        rows<kHammer, kEnd, false>(from, to, k, c, g, force, peak, hammerPoint, phi);
+        rows<V, kHammer, kEnd, false>(from, to, k, c, g, force, peak, hammerPoint, phi);
+    }
+
+    // Rows from..to-1 in the lower half of the lanes only, each ending
+    // string's last rows kept as in the full width; the hammer's rows
+    // hFrom..hTo-1. The peak is no longer needed there.
+    template <class H>
+    inline void halfSpan(int from, int to, const R* k, R c, R g, R (*force)[2], int hFrom, int hTo, R hammerPoint,
+                         R phi) {
+        using HR = typename H::R;
+        const HR hk[2] = {H::low(k[0]), H::low(k[1])};
+        const HR hc = H::low(c), hg = H::low(g), hHammer = H::low(hammerPoint), hPhi = H::low(phi);
+        HR hforce[2][2] = {{H::low(force[0][0]), H::low(force[0][1])}, {H::low(force[1][0]), H::low(force[1][1])}};
+        HR unused = H::set1(0.0f);
+        const int h0 = hFrom < from ? from : hFrom > to ? to : hFrom;
+        const int h1 = hTo < h0 ? h0 : hTo > to ? to : hTo;
+        rows<H, false, true, false>(from, h0, hk, hc, hg, hforce, unused, hHammer, hPhi);
+        rows<H, true, true, false>(h0, h1, hk, hc, hg, hforce, unused, hHammer, hPhi);
+        rows<H, false, true, false>(h1, to, hk, hc, hg, hforce, unused, hHammer, hPhi);
     }
 
     // Adds the pickups of sample f to the outputs, each sounding key's
@@ -364,6 +405,15 @@ struct KeyLanes {
             pickLeft[j] = rowOf(j, pL) * W + laneOf(j, pL);
             pickRight[j] = rowOf(j, pR) * W + laneOf(j, pR);
         }
+        // From this row on only the lower half of the lanes has moving
+        // points; a tail of a few rows does not pay for a loop of its own.
+        int halfFrom = longestLen;
+        if constexpr (kHasHalf) {
+            int upper = shortest;
+            for (int l = W / 2; l < W; ++l)
+                if (len[l] > upper) upper = len[l];
+            if (longestLen - upper >= kHalfMinRows) halfFrom = upper;
+        }
         const R k[2] = {V::load(laneK1), V::load(laneK2)};
         const R c = V::load(laneC);
         const R g = V::load(laneG);
@@ -419,7 +469,7 @@ struct KeyLanes {
             // Points every lane has, then those only the longer lanes have;
             // only the hammer's rows look for a strike.
             const int hFrom = hammer ? hammerFirst : kRows, hTo = hammer ? hammerLast + 1 : kRows;
-            auto span = [&](int from, int to, auto end) {
+            auto span = [&](int from, int to, auto end) __attribute__((always_inline)) {
                 constexpr bool kEnd = decltype(end)::value;
                 const int h0 = hFrom < from ? from : hFrom > to ? to : hFrom;
                 const int h1 = hTo < h0 ? h0 : hTo > to ? to : hTo;
@@ -427,8 +477,35 @@ struct KeyLanes {
                 points<true, kEnd>(h0, h1, k, c, g, force, peak, hammerPoint, phi, threshold, watched, watchedLanes, needPeak, firstTest);
                 points<false, kEnd>(h1, to, k, c, g, force, peak, hammerPoint, phi, threshold, watched, watchedLanes, needPeak, firstTest);
             };
-            span(1, shortest, std::false_type{});
-            span(shortest, longestLen, std::true_type{});
+            // Point 1 of every lane with the peak, in line ahead of the row
+            // loops (where every lane has a point 1 and no strike lands on
+            // it), and the test it mostly settles: a loop of a single row
+            // costs more than its row.
+            int firstRow = 1;
+            if (needPeak && shortest > 1 && hFrom > 1) {
+                for (int s = 0; s < 2; ++s) {
+                    auto& rows = s == 0 ? s1 : s2;
+                    const R next = link(rows.x, rows.v, 2, k[s], c);
+                    update<V, false, false, true>(rows.x, rows.v, 1, force[s][0], force[s][1], g, peak, M{}, phi, M{});
+                    force[s][0] = force[s][1];
+                    force[s][1] = next;
+                }
+                firstTest = false;
+                firstRow = 2;
+                if (peakSettled(peak, threshold, watched, watchedLanes)) needPeak = false;
+            }
+            span(firstRow, shortest, std::false_type{});
+            span(shortest, halfFrom, std::true_type{});
+            // The rows past the upper half's strings, in the half-width
+            // vector once the peak is settled.
+            if constexpr (kHasHalf) {
+                if (halfFrom < longestLen) {
+                    if (!needPeak)
+                        halfSpan<typename V::Half>(halfFrom, longestLen, k, c, g, force, hFrom, hTo, hammerPoint, phi);
+                    else
+                        span(halfFrom, longestLen, std::true_type{});
+                }
+            }
 
             addPickups(f);
 
