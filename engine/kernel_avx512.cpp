@@ -12,24 +12,13 @@
 #include "engine/kernel_simd.h"
 
 namespace {
-// The lower eight lanes of the sixteen, with AVX-512's lane masks: the rows of
-// a run where only the lower half of the lanes still has strings.
-struct Avx512Half {
-    using R = __m256;
+// The lower eight lanes of the sixteen, with AVX-512's lane masks in place
+// of AVX2's mask vectors: the rows of a run where only the lower half of the
+// lanes still has strings.
+struct Avx512Half : Avx2Lanes {
     using M = __mmask8;
-    static constexpr int kWidth = 8;
-    static constexpr int kRegisters = 32;
     static R low(__m512 a) { return _mm512_castps512_ps256(a); }
     static M low(__mmask16 m) { return static_cast<M>(m); }
-    static R load(const float* p) { return _mm256_loadu_ps(p); }
-    static void store(float* p, R v) { _mm256_storeu_ps(p, v); }
-    static R set1(float x) { return _mm256_set1_ps(x); }
-    static R add(R a, R b) { return _mm256_add_ps(a, b); }
-    static R sub(R a, R b) { return _mm256_sub_ps(a, b); }
-    static R mul(R a, R b) { return _mm256_mul_ps(a, b); }
-    static R addOnMultiplier(R a, R b) { return _mm256_fmadd_ps(a, _mm256_set1_ps(1.0f), b); }
-    static R abs(R a) { return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), a); }
-    static R maxKeepingPeak(R a, R peak) { return _mm256_max_ps(a, peak); }
     static R select(M m, R a, R b) { return _mm256_mask_mov_ps(b, m, a); }
     static R maxWhere(M m, R a, R peak) { return _mm256_mask_max_ps(peak, m, a, peak); }
     static R addWhere(M m, R a, R b) { return _mm256_mask_fmadd_ps(a, m, _mm256_set1_ps(1.0f), b); }
