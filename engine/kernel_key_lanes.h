@@ -198,10 +198,10 @@ struct KeyLanes {
         return keysSet;
     }
 
-    // The build's half-width vector, where it has one (void otherwise).
-    // Lanes hold keys in ascending order, the longer strings in the lower
-    // lanes: the rows past every upper-half lane's string move only the
-    // lower half, which the half vector does at half the cost.
+    // Whether the build has a half-width vector (V::Half). Lanes hold keys
+    // in ascending order, the longer strings in the lower lanes: the rows
+    // past every upper-half lane's string move only the lower half, which
+    // the half vector does in about three quarters of the time.
     static constexpr bool kHasHalf = requires { typename V::Half; };
     static constexpr int kHalfMinRows = 8;
     template <class U>
