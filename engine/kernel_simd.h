@@ -22,6 +22,8 @@
 // copy built for its own instruction set.
 #pragma once
 
+#include <algorithm>
+
 #include "engine/kernel_key_lanes.h"
 #include "engine/kernel_plan.h"
 #include "engine/kernel_segmented_key.h"
@@ -144,19 +146,25 @@ void runVectorJobs(const VoiceJob* jobs, int jobCount) {
     float* outLeft[kNumKeys];
     float* outRight[kNumKeys];
     int n = 0;
-    // Only the jobs' own keys are read: other workers update theirs meanwhile.
+    // Only the jobs' own keys are read: other workers update theirs
+    // meanwhile. A key two jobs name belongs to the first of them.
+    signed char owner[kNumKeys];
+    std::fill(owner, owner + kNumKeys, static_cast<signed char>(-1));
+    for (int t = jobCount - 1; t >= 0; --t) {
+        const long long step = jobs[t].keyStep;
+        if (step < 1) continue;
+        long long k = jobs[t].firstKey;
+        if (k < 0) k += (step - 1 - k) / step * step;  // its first key from 0 on
+        for (; k < kNumKeys; k += step) owner[k] = static_cast<signed char>(t);
+    }
     for (int k = 0; k < kNumKeys; ++k)
-        for (int t = 0; t < jobCount; ++t) {
-            const VoiceJob& job = jobs[t];
-            if (k < job.firstKey || job.keyStep < 1 || (k - job.firstKey) % job.keyStep != 0) continue;
-            if (p.keyActive[k]) {
-                keys[n] = k;
-                lens[n] = p.stringLen[k];
-                outLeft[n] = job.outLeft;
-                outRight[n] = job.outRight;
-                ++n;
-            }
-            break;
+        if (owner[k] >= 0 && p.keyActive[k]) {
+            const VoiceJob& job = jobs[owner[k]];
+            keys[n] = k;
+            lens[n] = p.stringLen[k];
+            outLeft[n] = job.outLeft;
+            outRight[n] = job.outRight;
+            ++n;
         }
     const LaneWidths widths{V::kWidth, N::kWidth < V::kWidth ? N::kWidth : 0};
     KeyRun planned[kNumKeys];
