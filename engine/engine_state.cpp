@@ -7,6 +7,12 @@
 #include "host/pelmar.h"
 
 void pelmar::engineInit() {
+    // Worker t's keys t, t + n, t + 2n... in slots t * (per + 1) onwards.
+    const int n = threads ? threads->nb() : 1;
+    const int per = (kNumKeys + n - 1) / n;
+    for (int k = 0; k < kNumKeys; ++k) keySlot[k] = static_cast<std::uint8_t>(k % n * (per + 1) + k / n);
+    std::fill(&stringPosSlots[0][0][0], &stringPosSlots[0][0][0] + sizeof stringPosSlots / sizeof(float), 0.0f);
+    std::fill(&stringVelSlots[0][0][0], &stringVelSlots[0][0][0] + sizeof stringVelSlots / sizeof(float), 0.0f);
     for (int k = 0; k < kNumKeys; ++k) {
         forceLen[k] = 0;
         forceCount[k] = 0;
@@ -16,8 +22,6 @@ void pelmar::engineInit() {
         forceBuf1[k] = nullptr;
         forceBuf2[k] = nullptr;
         keyHeld[k] = 0;
-        std::fill(&stringPos[k][0][0], &stringPos[k][0][0] + kNumStrings * kMaxPoints, 0.0f);
-        std::fill(&stringVel[k][0][0], &stringVel[k][0][0] + kNumStrings * kMaxPoints, 0.0f);
         keyFreq[k] = 440.0f * powf(2.0f, static_cast<float>(k - 48) / 12.0f);
         // One segment per 21555.5 / f; the string length never follows later retuning.
         stringLen[k] = std::clamp(static_cast<std::int32_t>(21555.5f / keyFreq[k]), 5, kMaxPoints);

@@ -54,10 +54,10 @@ void pelmar_process(void* arg) {
         for (int k = job.firstKey; k < kNumKeys; k += job.keyStep) {
             if (!p.keyActive[k]) continue;
             const int N = p.stringLen[k];
-            float* X1 = p.stringPos[k][0];
-            float* X2 = p.stringPos[k][1];
-            float* V1 = p.stringVel[k][0];
-            float* V2 = p.stringVel[k][1];
+            float* X1 = p.stringPos(k)[0];
+            float* X2 = p.stringPos(k)[1];
+            float* V1 = p.stringVel(k)[0];
+            float* V2 = p.stringVel(k)[1];
             const float c = p.viscosity[k];
             const float g = p.damping[k];
 

@@ -158,10 +158,10 @@ struct KeyLanes {
                     const int l = __builtin_ctz(lanes);
                     const int before = (l - keyLane[j]) * keyPoints[j];  // points in the key's earlier lanes
                     for (int r = 1; r < len[l]; ++r) {
-                        moveFloat<kIn>(s1.x[r][l], p.stringPos[k][0][before + r]);
-                        moveFloat<kIn>(s1.v[r][l], p.stringVel[k][0][before + r]);
-                        moveFloat<kIn>(s2.x[r][l], p.stringPos[k][1][before + r]);
-                        moveFloat<kIn>(s2.v[r][l], p.stringVel[k][1][before + r]);
+                        moveFloat<kIn>(s1.x[r][l], p.stringPos(k)[0][before + r]);
+                        moveFloat<kIn>(s1.v[r][l], p.stringVel(k)[0][before + r]);
+                        moveFloat<kIn>(s2.x[r][l], p.stringPos(k)[1][before + r]);
+                        moveFloat<kIn>(s2.v[r][l], p.stringVel(k)[1][before + r]);
                     }
                 }
             }
@@ -175,10 +175,10 @@ struct KeyLanes {
                 for (std::uint32_t lanes = keyLanes[j]; lanes; lanes &= lanes - 1) {
                     const int l = __builtin_ctz(lanes);
                     const int next = (l - keyLane[j]) * keyPoints[j] + 1;  // the lane's first point
-                    at[0][l] = p.stringPos[k][0] + next;
-                    at[1][l] = p.stringVel[k][0] + next;
-                    at[2][l] = p.stringPos[k][1] + next;
-                    at[3][l] = p.stringVel[k][1] + next;
+                    at[0][l] = p.stringPos(k)[0] + next;
+                    at[1][l] = p.stringVel(k)[0] + next;
+                    at[2][l] = p.stringPos(k)[1] + next;
+                    at[3][l] = p.stringVel(k)[1] + next;
                     points[l] = len[l] - 1;
                 }
             }

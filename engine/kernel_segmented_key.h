@@ -175,8 +175,8 @@ struct SegmentedKey {
         if constexpr (!kLaneTransposes<V>) {
             for (int q = 1; q <= moving; ++q)
                 for (int t = 0; t < 2; ++t) {
-                    moveFloat<kIn>(s[t].x[rowOf(q)][laneOf(q)], p.stringPos[k][t][q]);
-                    moveFloat<kIn>(s[t].v[rowOf(q)][laneOf(q)], p.stringVel[k][t][q]);
+                    moveFloat<kIn>(s[t].x[rowOf(q)][laneOf(q)], p.stringPos(k)[t][q]);
+                    moveFloat<kIn>(s[t].v[rowOf(q)][laneOf(q)], p.stringVel(k)[t][q]);
                 }
         } else {
             int count[W];
@@ -185,10 +185,10 @@ struct SegmentedKey {
                 const int left = moving - l * rows;
                 count[l] = left <= 0 ? 0 : left < rows ? left : rows;
                 if (count[l] == 0) continue;
-                at[0][l] = p.stringPos[k][0] + l * rows + 1;
-                at[1][l] = p.stringVel[k][0] + l * rows + 1;
-                at[2][l] = p.stringPos[k][1] + l * rows + 1;
-                at[3][l] = p.stringVel[k][1] + l * rows + 1;
+                at[0][l] = p.stringPos(k)[0] + l * rows + 1;
+                at[1][l] = p.stringVel(k)[0] + l * rows + 1;
+                at[2][l] = p.stringPos(k)[1] + l * rows + 1;
+                at[3][l] = p.stringVel(k)[1] + l * rows + 1;
             }
             moveLaneBlocks<V, kIn>(s[0].x, rows, 0, at[0], count);
             moveLaneBlocks<V, kIn>(s[0].v, rows, 0, at[1], count);

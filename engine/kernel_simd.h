@@ -92,10 +92,10 @@ inline typename V::R stepString(float* X, float* Vel, int N, float K, float c, f
 template <class V>
 void runSingleKey(pelmar& p, int k, int frames, float* outLeft, float* outRight) {
     const int N = p.stringLen[k];
-    float* X1 = p.stringPos[k][0];
-    float* X2 = p.stringPos[k][1];
-    float* V1 = p.stringVel[k][0];
-    float* V2 = p.stringVel[k][1];
+    float* X1 = p.stringPos(k)[0];
+    float* X2 = p.stringPos(k)[1];
+    float* V1 = p.stringVel(k)[0];
+    float* V2 = p.stringVel(k)[1];
     const float K1 = p.stiff1[k];
     const float K2 = p.stiff2[k];
     const float c = p.viscosity[k];

@@ -106,8 +106,21 @@ public:
     Program savedProgram;
     std::atomic<std::uint8_t> suspended{1};
     std::int32_t noteShift = 0;
-    float stringPos[kNumKeys][kNumStrings][kMaxPoints];
-    float stringVel[kNumKeys][kNumStrings][kMaxPoints];
+    // The strings' positions and velocities: stringPos(k)[s][i], point i of
+    // string s of key k.
+    float (*stringPos(int k))[kMaxPoints] { return stringPosSlots[keySlot[k]]; }
+    float (*stringVel(int k))[kMaxPoints] { return stringVelSlots[keySlot[k]]; }
+    // Where each key's strings are stored. Each worker's keys (key k is
+    // worker k mod workers') sit together, and a spare slot lies between
+    // one worker's keys and the next's: a worker writes its keys' strings
+    // back every block, and the processor's prefetchers, which fetch lines
+    // beyond those a core reads, would otherwise keep pulling the other
+    // worker's neighbouring keys across. Spare slots stay +0, so reading
+    // one point past a string's last (its fixed end) reads +0 there too.
+    static constexpr int kKeySlots = kNumKeys + 2 * kMaxWorkers;  // room for any worker count's spare slots
+    std::uint8_t keySlot[kNumKeys];
+    float stringPosSlots[kKeySlots][kNumStrings][kMaxPoints];
+    float stringVelSlots[kKeySlots][kNumStrings][kMaxPoints];
     std::uint8_t keyActive[kNumKeys];
     float* forceBuf1[kNumKeys];
     float* forceBuf2[kNumKeys];

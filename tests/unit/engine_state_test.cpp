@@ -25,14 +25,40 @@ TEST(EngineState, FreshPluginIsResumedSilentAndEmpty) {
         EXPECT_EQ(plugin->keyHeld[k], 0);
         for (int s = 0; s < kNumStrings; ++s)
             for (int i = 0; i < kMaxPoints; ++i) {
-                ASSERT_EQ(plugin->stringPos[k][s][i], 0.0f);
-                ASSERT_EQ(plugin->stringVel[k][s][i], 0.0f);
+                ASSERT_EQ(plugin->stringPos(k)[s][i], 0.0f);
+                ASSERT_EQ(plugin->stringVel(k)[s][i], 0.0f);
             }
     }
     // The constructor ends with resume, which asks the host for MIDI (opcode 6, value 1).
     ASSERT_FALSE(testhost::calls().empty());
     EXPECT_EQ(testhost::calls().front().opcode, audioMasterWantMidi);
     EXPECT_EQ(testhost::calls().front().value, 1);
+}
+
+// Each key's strings have storage of their own, followed by +0 (the fixed end
+// one point past the last), and keys of different workers lie far enough
+// apart that one worker's writes never share or neighbour the other's lines.
+TEST(EngineState, KeyStringsDoNotOverlapAndWorkersKeysLieApart) {
+    for (int workers : {1, 2, 3, 16}) {
+        auto plugin = std::make_unique<pelmar>(testhost::callback, workers);
+        const int n = plugin->threads->nb();
+        const auto* first = reinterpret_cast<const char*>(&plugin->stringPosSlots[0][0][0]);
+        const auto* end = first + sizeof plugin->stringPosSlots;
+        constexpr long kKeyBytes = kNumStrings * kMaxPoints * sizeof(float);
+        for (int k = 0; k < kNumKeys; ++k) {
+            const auto* at = reinterpret_cast<const char*>(plugin->stringPos(k));
+            ASSERT_GE(at, first);
+            ASSERT_LE(at + kKeyBytes + sizeof(float), end) << "key " << k << ", " << n << " workers";
+            EXPECT_EQ((&plugin->stringPos(k)[0][0])[kNumStrings * kMaxPoints], 0.0f);
+            for (int j = 0; j < k; ++j) {
+                const long apart = std::labs(at - reinterpret_cast<const char*>(plugin->stringPos(j)));
+                ASSERT_GE(apart, kKeyBytes) << "keys " << j << " and " << k << " overlap";
+                if (j % n != k % n) {
+                    EXPECT_GE(apart, 2 * kKeyBytes) << "keys " << j << " and " << k << ", " << n << " workers";
+                }
+            }
+        }
+    }
 }
 
 TEST(EngineState, StringLengthsAndEqualTemperedFrequencies) {
@@ -85,7 +111,7 @@ TEST(EngineState, SuspendAndResumeTouchOnlyTheFlag) {
     testhost::reset();
     auto plugin = std::make_unique<pelmar>(testhost::callback, 1);
     plugin->keyActive[5] = 1;
-    plugin->stringPos[5][0][3] = 0.25f;
+    plugin->stringPos(5)[0][3] = 0.25f;
     testhost::reset();
     plugin->suspend();
     EXPECT_EQ(plugin->suspended.load(), 1);
@@ -101,7 +127,7 @@ TEST(EngineState, SuspendAndResumeTouchOnlyTheFlag) {
     ASSERT_EQ(testhost::calls().size(), 1u);
     EXPECT_EQ(testhost::calls()[0].opcode, audioMasterWantMidi);
     EXPECT_EQ(plugin->keyActive[5], 1);
-    EXPECT_EQ(plugin->stringPos[5][0][3], 0.25f);
+    EXPECT_EQ(plugin->stringPos(5)[0][3], 0.25f);
 }
 
 TEST(EngineState, DestructionFreesEverythingItTook) {

@@ -28,8 +28,8 @@ void setString(pelmar& p, int k, float K1, float K2, float c, float g, int h, in
     p.hammerPoint[k] = h;
     p.pickupLeft[k] = pL;
     p.pickupRight[k] = pR;
-    std::memset(p.stringPos[k], 0, sizeof(p.stringPos[k]));
-    std::memset(p.stringVel[k], 0, sizeof(p.stringVel[k]));
+    std::memset(p.stringPos(k), 0, kNumStrings * kMaxPoints * sizeof(float));
+    std::memset(p.stringVel(k), 0, kNumStrings * kMaxPoints * sizeof(float));
 }
 
 struct JobOutput {
@@ -81,19 +81,19 @@ TEST(Kernel, SingleForceSampleMovesOnlyTheHammerPoint) {
     for (int s = 0; s < 2; ++s)
         for (int i = 1; i < p->stringLen[k]; ++i) {
             const float expected = i == h ? 1.0f : 0.0f;
-            ASSERT_EQ(p->stringPos[k][s][i], expected) << s << " " << i;
-            ASSERT_EQ(p->stringVel[k][s][i], expected) << s << " " << i;
+            ASSERT_EQ(p->stringPos(k)[s][i], expected) << s << " " << i;
+            ASSERT_EQ(p->stringVel(k)[s][i], expected) << s << " " << i;
         }
 
     runJob(*p, 1);
     const float K[2] = {K1, K2};
     for (int s = 0; s < 2; ++s) {
         const float a = (-K[s] + -c) - (K[s] + c) - g * 1.0f;  // -2K - 2c - g
-        EXPECT_FLOAT_EQ(p->stringVel[k][s][h], 1.0f + a);
-        EXPECT_FLOAT_EQ(p->stringPos[k][s][h], 1.0f + (1.0f + a));
-        EXPECT_FLOAT_EQ(p->stringVel[k][s][h - 1], K[s] + c);
-        EXPECT_FLOAT_EQ(p->stringVel[k][s][h + 1], K[s] + c);
-        EXPECT_EQ(p->stringVel[k][s][h - 2], 0.0f);
+        EXPECT_FLOAT_EQ(p->stringVel(k)[s][h], 1.0f + a);
+        EXPECT_FLOAT_EQ(p->stringPos(k)[s][h], 1.0f + (1.0f + a));
+        EXPECT_FLOAT_EQ(p->stringVel(k)[s][h - 1], K[s] + c);
+        EXPECT_FLOAT_EQ(p->stringVel(k)[s][h + 1], K[s] + c);
+        EXPECT_EQ(p->stringVel(k)[s][h - 2], 0.0f);
     }
     p->forceBuf1[k] = saved1;
     p->forceBuf2[k] = saved2;
@@ -103,13 +103,13 @@ TEST(Kernel, NeighbourOfAFixedEndDoesNotMoveTheEnd) {
     auto p = quietPlugin();
     const int k = 86;  // 5 segments: points 1..4 move
     setString(*p, k, 0.4f, 0.4f, 0.0f, 0.001f, 1, 1, 4);
-    p->stringPos[k][0][1] = p->stringPos[k][1][1] = 0.5f;
+    p->stringPos(k)[0][1] = p->stringPos(k)[1][1] = 0.5f;
     p->keyActive[k] = 1;
     runJob(*p, 1);
     // Point 1 is pulled by the fixed end (at 0) and by point 2 (at 0).
-    EXPECT_FLOAT_EQ(p->stringVel[k][0][1], (-(0.4f * 0.5f)) - (0.4f * 0.5f) - 0.0f);
-    EXPECT_EQ(p->stringPos[k][0][0], 0.0f) << "element 0 is never written";
-    EXPECT_EQ(p->stringPos[k][0][5], 0.0f) << "element N is never written";
+    EXPECT_FLOAT_EQ(p->stringVel(k)[0][1], (-(0.4f * 0.5f)) - (0.4f * 0.5f) - 0.0f);
+    EXPECT_EQ(p->stringPos(k)[0][0], 0.0f) << "element 0 is never written";
+    EXPECT_EQ(p->stringPos(k)[0][5], 0.0f) << "element N is never written";
 }
 
 TEST(Kernel, EqualStringsMoveAlikeUnequalStringsDrift) {
@@ -117,13 +117,13 @@ TEST(Kernel, EqualStringsMoveAlikeUnequalStringsDrift) {
     setString(*p, 40, 0.5f, 0.5f, 0.0001f, 0.00001f, 10, 20, 18);
     setString(*p, 41, 0.5f, 0.49f, 0.0001f, 0.00001f, 10, 20, 18);
     for (int k : {40, 41}) {
-        p->stringPos[k][0][10] = p->stringPos[k][1][10] = 0.1f;
+        p->stringPos(k)[0][10] = p->stringPos(k)[1][10] = 0.1f;
         p->keyActive[k] = 1;
     }
     runJob(*p, 500);
-    for (int i = 1; i < p->stringLen[40]; ++i) ASSERT_EQ(p->stringPos[40][0][i], p->stringPos[40][1][i]);
+    for (int i = 1; i < p->stringLen[40]; ++i) ASSERT_EQ(p->stringPos(40)[0][i], p->stringPos(40)[1][i]);
     bool drifted = false;
-    for (int i = 1; i < p->stringLen[41]; ++i) drifted |= p->stringPos[41][0][i] != p->stringPos[41][1][i];
+    for (int i = 1; i < p->stringLen[41]; ++i) drifted |= p->stringPos(41)[0][i] != p->stringPos(41)[1][i];
     EXPECT_TRUE(drifted);
 }
 
@@ -132,27 +132,27 @@ TEST(Kernel, KeysDoNotDisturbEachOther) {
     auto together = quietPlugin();
     for (auto* p : {alone.get(), together.get()}) {
         setString(*p, 20, 0.6f, 0.59f, 0.0002f, 0.00002f, 15, 70, 68);
-        p->stringPos[20][0][15] = p->stringPos[20][1][15] = 0.2f;
+        p->stringPos(20)[0][15] = p->stringPos(20)[1][15] = 0.2f;
         p->keyActive[20] = 1;
     }
     setString(*together, 10, 0.3f, 0.3f, 0.0002f, 0.00002f, 15, 70, 68);
-    together->stringPos[10][0][30] = 0.7f;
+    together->stringPos(10)[0][30] = 0.7f;
     together->keyActive[10] = 1;
     runJob(*alone, 300);
     runJob(*together, 300);
-    EXPECT_EQ(std::memcmp(alone->stringPos[20], together->stringPos[20], sizeof(alone->stringPos[20])), 0);
-    EXPECT_EQ(std::memcmp(alone->stringVel[20], together->stringVel[20], sizeof(alone->stringVel[20])), 0);
+    EXPECT_EQ(std::memcmp(alone->stringPos(20), together->stringPos(20), kNumStrings * kMaxPoints * sizeof(float)), 0);
+    EXPECT_EQ(std::memcmp(alone->stringVel(20), together->stringVel(20), kNumStrings * kMaxPoints * sizeof(float)), 0);
 }
 
 TEST(Kernel, JobRendersOnlyItsOwnKeys) {
     auto p = quietPlugin();
     setString(*p, 3, 0.5f, 0.5f, 0.0001f, 0.00001f, 10, 10, 10);
     setString(*p, 4, 0.5f, 0.5f, 0.0001f, 0.00001f, 10, 10, 10);
-    p->stringPos[3][0][10] = p->stringPos[4][0][10] = 0.1f;
+    p->stringPos(3)[0][10] = p->stringPos(4)[0][10] = 0.1f;
     p->keyActive[3] = p->keyActive[4] = 1;
     runJob(*p, 10, 1, 2);  // keys 1, 3, 5, ...
-    EXPECT_NE(p->stringPos[3][0][10], 0.1f);
-    EXPECT_EQ(p->stringPos[4][0][10], 0.1f);
+    EXPECT_NE(p->stringPos(3)[0][10], 0.1f);
+    EXPECT_EQ(p->stringPos(4)[0][10], 0.1f);
 }
 
 TEST(Kernel, StrikeKeepsKeyAliveAndDecayEndsIt) {

@@ -162,14 +162,14 @@ TEST(MidiInput, AllNotesOffFreezesTheStrings) {
     EventList().noteOn(0, 60, 100).noteOn(0, 30, 80).sendTo(*p);
     renderBlock(*p, 200);
     float frozen[2][kMaxPoints];
-    std::memcpy(frozen, p->stringPos[39], sizeof(frozen));
+    std::memcpy(frozen, p->stringPos(39), sizeof(frozen));
     EventList().midi(0, 0xB0, 123, 0).sendTo(*p);
     for (int k = 0; k < kNumKeys; ++k) {
         ASSERT_EQ(p->keyActive[k], 0);
         ASSERT_EQ(p->keyHeld[k], 0);
     }
     renderBlock(*p, 100);
-    EXPECT_EQ(std::memcmp(frozen, p->stringPos[39], sizeof(frozen)), 0);
+    EXPECT_EQ(std::memcmp(frozen, p->stringPos(39), sizeof(frozen)), 0);
 }
 
 TEST(MidiInput, EventBeyondTheBlockWaitsForItsFrame) {

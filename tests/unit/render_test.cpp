@@ -85,8 +85,8 @@ TEST(Render, VolumeScalesAndTheLimiterKeepsFullScale) {
     p->damping[k] = 0.0f;
     p->pickupLeft[k] = 10;
     p->pickupRight[k] = 20;
-    p->stringPos[k][0][10] = p->stringPos[k][1][10] = 1.5f;    // sum 3.0
-    p->stringPos[k][0][20] = p->stringPos[k][1][20] = -1.25f;  // sum -2.5
+    p->stringPos(k)[0][10] = p->stringPos(k)[1][10] = 1.5f;    // sum 3.0
+    p->stringPos(k)[0][20] = p->stringPos(k)[1][20] = -1.25f;  // sum -2.5
     p->keyActive[k] = 1;
     p->forceCount[k] = 4000;
     Stereo loud = testplug::render(*p, 8, 8);
@@ -100,8 +100,8 @@ TEST(Render, VolumeScalesAndTheLimiterKeepsFullScale) {
     EXPECT_EQ(quarter.left[0], 0.75f);
     EXPECT_EQ(quarter.right[0], -0.625f);
     // Non-finite sums never reach the host: NaN becomes 0, infinity is limited.
-    p->stringPos[k][0][10] = std::numeric_limits<float>::quiet_NaN();
-    p->stringPos[k][0][20] = p->stringPos[k][1][20] = -3e38f;  // the sum overflows to -inf
+    p->stringPos(k)[0][10] = std::numeric_limits<float>::quiet_NaN();
+    p->stringPos(k)[0][20] = p->stringPos(k)[1][20] = -3e38f;  // the sum overflows to -inf
     Stereo broken = testplug::render(*p, 8, 8);
     EXPECT_EQ(broken.left[0], 0.0f);
     EXPECT_EQ(broken.right[0], -1.0f);
