@@ -19,9 +19,8 @@ namespace {
 constexpr long kPointUpdatesWorthAHandOver = 300000;
 
 long pointUpdates(const pelmar& p, long frames) {
-    long points = 0;
-    for (int k = 0; k < kNumKeys; ++k)
-        if (p.keyActive[k]) points += 2L * (p.stringLen[k] - 1);
+    long points = 0;  // without a branch per key, which the scattered sounding keys would mispredict
+    for (int k = 0; k < kNumKeys; ++k) points += (p.keyActive[k] != 0) * 2L * (p.stringLen[k] - 1);
     return points * frames;
 }
 
@@ -85,16 +84,19 @@ void pelmar::forceProcess(float* left, float* right, long frames) {
             threads->syncSharingCaller();
         }
     }
-    const float* volume = &currentProgram().param[kVolume];
-    for (long f = 0; f < frames; ++f) {
-        float sumL = 0.0f;
-        float sumR = 0.0f;
-        for (int t = 0; t < n; ++t) {
-            sumL = sumL + mixBuf[t][0][f];
-            sumR = sumR + mixBuf[t][1][f];
+    // The workers' sums, added from +0 in worker order, scaled and limited:
+    // pass after pass over the whole sub-block, which vectorises. The volume
+    // is read once a sub-block: MIDI volume is set as events arrive, before
+    // the block, and the editor's thread sets it at no particular sample.
+    const float v = loadShared(currentProgram().param[kVolume]);
+    for (int side = 0; side < 2; ++side) {
+        float* __restrict out = side == 0 ? left : right;
+        const float* __restrict first = mixBuf[0][side];
+        for (long f = 0; f < frames; ++f) out[f] = 0.0f + first[f];
+        for (int t = 1; t < n; ++t) {
+            const float* __restrict sum = mixBuf[t][side];
+            for (long f = 0; f < frames; ++f) out[f] = out[f] + sum[f];
         }
-        const float v = loadShared(*volume);
-        left[f] = limitSample(sumL * v);
-        right[f] = limitSample(sumR * v);
+        for (long f = 0; f < frames; ++f) out[f] = limitSample(out[f] * v);
     }
 }
