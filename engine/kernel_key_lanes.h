@@ -81,6 +81,24 @@ struct KeyLanes {
     int groups = 0;
     int pickLeft[W], pickRight[W];  // per key: row * W + lane of its pickups
 
+    // Where every key's pickups on a side sit in a few rows (keys of one
+    // length, or a string's segments cut alike), a sample's pickups of a
+    // side are one vector, X1 + X2 of those rows, lane by lane. W samples'
+    // vectors are turned on their side (a transpose) and added to the sums
+    // a key at a time, W samples at once: each sample still gets its keys'
+    // pickups in ascending key order, with the reference's additions. Runs
+    // of fewer keys add theirs one by one, which costs them less than the
+    // call a sample below.
+    static constexpr int kMaxPickupRows = 2;
+    static constexpr int kMinPickupVectorKeys = 12;
+    bool pickupVectors = false;
+    int pickupRows[2] = {0, 0};  // per side: its distinct rows
+    int pickupRow[2][kMaxPickupRows];
+    M pickupRowLanes[2][kMaxPickupRows];  // per side and row: the lanes with a pickup there
+    int pickupLane[2][W];                 // per side and key: the lane of its pickup
+    alignas(64) float pickupSums[2][W][W];  // per side: sample, then lane
+    int pickupFirst = 0, pickupCount = 0;   // the samples waiting in pickupSums
+
     // outLeft / outRight: per key, the buffers its pickups are added to.
     KeyLanes(pelmar& plugin, const int* groupKeys, int n, int pointsPerLane, float* const* outLeft,
              float* const* outRight)
@@ -337,6 +355,67 @@ struct KeyLanes {
         rows<H, false, true, false>(h1, to, hk, hc, hg, hforce, unused, hHammer, hPhi);
     }
 
+    // Notes the pickups of sample f as one vector a side; every W samples
+    // they are added to the sums. These three stay out of line: inlined,
+    // they change how the compiler lays out the row loops of run, which
+    // then lose more than the calls cost.
+    __attribute__((noinline)) void notePickups(int f) {
+        for (int side = 0; side < 2; ++side) {
+            R sum = V::add(V::load(s1.x[pickupRow[side][0]]), V::load(s2.x[pickupRow[side][0]]));
+            for (int r = 1; r < pickupRows[side]; ++r) {
+                const int row = pickupRow[side][r];
+                sum = V::select(pickupRowLanes[side][r], V::add(V::load(s1.x[row]), V::load(s2.x[row])), sum);
+            }
+            V::store(pickupSums[side][pickupCount], sum);
+        }
+        if (pickupCount++ == 0) pickupFirst = f;
+        if (pickupCount == W) flushPickups();
+    }
+
+    // Adds the noted samples' pickups of the sounding keys to the sums.
+    __attribute__((noinline)) void flushPickups() {
+        if (pickupCount == 0) return;
+        if constexpr (kLaneTransposes<V>) for (int side = 0; side < 2; ++side) {
+            R lanes[W];
+            for (int t = 0; t < W; ++t) lanes[t] = V::load(pickupSums[side][t]);
+            V::transpose(lanes);  // lanes[l]: lane l's sums, sample by sample
+            float* out = (side == 0 ? keyOutLeft[0] : keyOutRight[0]) + pickupFirst;
+            R sum = pickupCount == W ? V::load(out) : V::loadPart(out, pickupCount);
+            for (std::uint32_t m = active; m; m &= m - 1) sum = V::add(lanes[pickupLane[side][__builtin_ctz(m)]], sum);
+            if (pickupCount == W)
+                V::store(out, sum);
+            else
+                V::storePart(out, sum, pickupCount);
+        }
+        pickupCount = 0;
+    }
+
+    // Whether this group's pickups fit notePickups, and its rows and lanes.
+    __attribute__((noinline)) void planPickups() {
+        if constexpr (kLaneTransposes<V>) {
+            if (groups != 1 || count < kMinPickupVectorKeys) return;
+            for (int side = 0; side < 2; ++side) {
+                std::uint32_t rowLanes[kMaxPickupRows] = {};
+                for (int j = 0; j < count; ++j) {
+                    const int at = side == 0 ? pickLeft[j] : pickRight[j];
+                    const int row = at / W, lane = at % W;
+                    pickupLane[side][j] = lane;
+                    int r = 0;
+                    while (r < pickupRows[side] && pickupRow[side][r] != row) ++r;
+                    if (r == kMaxPickupRows) return;
+                    if (r == pickupRows[side]) pickupRow[side][pickupRows[side]++] = row;
+                    rowLanes[r] |= 1u << lane;
+                }
+                alignas(64) float inRow[W];
+                for (int r = 0; r < pickupRows[side]; ++r) {
+                    for (int l = 0; l < W; ++l) inRow[l] = (rowLanes[r] >> l) & 1u ? 1.0f : 0.0f;
+                    pickupRowLanes[side][r] = V::less(V::set1(0.0f), V::load(inRow));
+                }
+            }
+            pickupVectors = true;
+        }
+    }
+
     // Adds the pickups of sample f to the outputs, each sounding key's
     // (X1[p] + X2[p]) in ascending key order, as the reference adds them.
     void addPickups(int f) const {
@@ -405,6 +484,7 @@ struct KeyLanes {
             pickLeft[j] = rowOf(j, pL) * W + laneOf(j, pL);
             pickRight[j] = rowOf(j, pR) * W + laneOf(j, pR);
         }
+        planPickups();
         // From this row on only the lower half of the lanes has moving
         // points; a tail of a few rows does not pay for a loop of its own.
         int halfFrom = longestLen;
@@ -507,12 +587,16 @@ struct KeyLanes {
                 }
             }
 
-            addPickups(f);
+            if (pickupVectors)
+                notePickups(f);
+            else
+                addPickups(f);
 
             // Keys that barely move any more, once their strike is over (none
             // when every watched key reached its threshold early).
             std::uint32_t quiet = needPeak ? wholeKeys(V::bits(V::less(peak, threshold))) & watched : 0;
             if (quiet) {
+                if (pickupVectors) flushPickups();  // the quiet keys' last pickups included
                 moveStrings<false>(quiet);
                 for (std::uint32_t m = quiet; m; m &= m - 1) {
                     const int j = __builtin_ctz(m);
@@ -523,6 +607,7 @@ struct KeyLanes {
                 if (!active) return;
             }
         }
+        if (pickupVectors) flushPickups();
         moveStrings<false>(active);
         for (std::uint32_t m = active; m; m &= m - 1) {
             const int j = __builtin_ctz(m);
