@@ -418,7 +418,8 @@ struct KeyLanes {
 
     // Adds the pickups of sample f to the outputs, each sounding key's
     // (X1[p] + X2[p]) in ascending key order, as the reference adds them.
-    void addPickups(int f) const {
+    // Out of line, as the three above, and for the same reason.
+    __attribute__((noinline)) void addPickups(int f) const {
         const float* x1 = &s1.x[0][0];
         const float* x2 = &s2.x[0][0];
         if (groups == 1 && active == (1u << count) - 1u) {  // the usual case: every key sounds, into one output
