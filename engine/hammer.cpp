@@ -87,13 +87,17 @@ void buildRawCurve(float* curve, float* noise, int period, const HammerShape& sh
     const int len = 3 * period;
     const float periodf = static_cast<float>(period);
     turbRow(noise, len, shape.roundness * periodf, shape.octaves, shape.weightGrowth, shape.frequencyGrowth);
-    for (int i = 0; i < len; ++i) {
-        const float square = 0.02f * rda(static_cast<float>(i + 152), periodf);
-        float v = 2.0f * (noise[i] + square) / periodf;
+    // The square wave first, into the curve's own places; then passes
+    // without a dependence from one sample to the next, which vectorise.
+    SquareWaveSteps squareWave(152, period);  // rda(i + 152, period)
+    for (int i = 0; i < len; ++i) curve[len - 1 - i] = 0.02f * squareWave.next();
+    for (int i = 0; i < period; ++i) {
+        float v = 2.0f * (noise[i] + curve[len - 1 - i]) / periodf;
         // The first period ramps up from 0.2 to just under 0.6.
-        if (i < period) v = v * (0.2f + 0.4f * static_cast<float>(i) / periodf);
+        v = v * (0.2f + 0.4f * static_cast<float>(i) / periodf);
         curve[len - 1 - i] = v * shape.force;
     }
+    for (int i = period; i < len; ++i) curve[len - 1 - i] = 2.0f * (noise[i] + curve[len - 1 - i]) / periodf * shape.force;
 }
 
 // Mean over a window of 2W + 1 entries that shrinks at both ends. Each mean

@@ -33,8 +33,9 @@ inline bool nearbyCells(typename L::F lattice, typename L::F& a0, typename L::F&
     return true;
 }
 
+// Out of line: inlined into the octave loop it made the rows slower.
 template <class L>
-inline typename L::F bruitLanes(typename L::F x) {
+__attribute__((noinline)) typename L::F bruitLanes(typename L::F x) {
     using F = typename L::F;
     const F lattice = L::floor(x);
     if (!L::allInIntRange(lattice)) {
@@ -54,28 +55,38 @@ inline typename L::F bruitLanes(typename L::F x) {
     return L::add(a0, L::mul(u, L::add(d0, L::mul(u, inner))));
 }
 
+// t3d_turb(i / scale, n, a, b) for positions i .. i + L::kWidth - 1.
+template <class L>
+inline typename L::F turbLanes(int i, float scale, int n, float a, float b) {
+    using F = typename L::F;
+    const F x = L::div(L::positions(i), L::set1(scale));
+    float frequency = 1.0f;
+    float weight = 1.0f;
+    F sum = L::set1(0.0f);
+    float weights = 0.0f;
+    for (int j = 0; j < n; ++j) {
+        weight = weight * (1.0f + a);
+        const F at = L::add(L::mul(L::set1(frequency), x), L::set1(571.171f * static_cast<float>(j)));
+        sum = L::add(sum, L::mul(L::sub(bruitLanes<L>(at), L::set1(0.5f)), L::set1(weight)));
+        weights = weights + weight;
+        frequency = frequency * (1.0f + b);
+    }
+    return L::mul(L::div(sum, L::set1(weights)), L::set1(10.0f));
+}
+
 template <class L>
 void turbRow(float* out, int count, float scale, int n, float a, float b) {
-    using F = typename L::F;
-    int i = 0;
-    if (n >= 1) {
-        for (; i + L::kWidth <= count; i += L::kWidth) {
-            const F x = L::div(L::positions(i), L::set1(scale));
-            float frequency = 1.0f;
-            float weight = 1.0f;
-            F sum = L::set1(0.0f);
-            float weights = 0.0f;
-            for (int j = 0; j < n; ++j) {
-                weight = weight * (1.0f + a);
-                const F at = L::add(L::mul(L::set1(frequency), x), L::set1(571.171f * static_cast<float>(j)));
-                sum = L::add(sum, L::mul(L::sub(bruitLanes<L>(at), L::set1(0.5f)), L::set1(weight)));
-                weights = weights + weight;
-                frequency = frequency * (1.0f + b);
-            }
-            L::store(out + i, L::mul(L::div(sum, L::set1(weights)), L::set1(10.0f)));
-        }
+    if (n < 1) {  // a mean over no octave: no noise
+        for (int i = 0; i < count; ++i) out[i] = 0.0f;
+        return;
     }
-    for (; i < count; ++i) out[i] = t3d_turb(static_cast<float>(i) / scale, n, a, b);
+    int i = 0;
+    for (; i + L::kWidth <= count; i += L::kWidth) L::store(out + i, turbLanes<L>(i, scale, n, a, b));
+    if (i < count) {  // the last few positions: a whole vector, of which only they are kept (lanes are independent)
+        alignas(64) float last[L::kWidth];
+        L::store(last, turbLanes<L>(i, scale, n, a, b));
+        for (int l = 0; i + l < count; ++l) out[i + l] = last[l];
+    }
 }
 
 }  // namespace

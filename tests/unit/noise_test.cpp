@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -134,6 +135,19 @@ TEST(Periodic, RandomStepsSquareWaveAndShapes) {
     EXPECT_EQ(rda(14.9f, 10.0f), 1.0f);
     EXPECT_EQ(rda(-5.0f, 10.0f), 1.0f);
     EXPECT_EQ(rda(1.0f, 2.9f), 0.0f);
+    // Stepped through whole positions, the square wave gives rda's values
+    // to the bit, also where a period's half falls between two positions
+    // and for periods too short to play one (0). Every period a key can
+    // have up to 2000, then a spread of the longer ones, over a whole
+    // curve's positions (152 onwards).
+    for (int p = 1; p <= 10922; p += p < 2000 ? 1 : 37) {
+        SquareWaveSteps steps(152, p);
+        for (int x = 152; x < 152 + 3 * p; ++x) {
+            const float expected = rda(static_cast<float>(x), static_cast<float>(p));
+            const float stepped = steps.next();
+            ASSERT_EQ(std::memcmp(&expected, &stepped, sizeof(float)), 0) << "x " << x << " p " << p;
+        }
+    }
 
     EXPECT_EQ(vag(0, 2.0f, 10.0f), 1.0f);
     EXPECT_EQ(vag(0, 7.0f, 10.0f), -1.0f);
