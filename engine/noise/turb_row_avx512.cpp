@@ -32,16 +32,18 @@ struct Avx512Lanes {
     static I toInt(F v) { return _mm512_cvttps_epi32(v); }
     static float firstLane(F v) { return _mm512_cvtss_f32(v); }
     static float lastLane(F v) { return _mm512_cvtss_f32(_mm512_permutexvar_ps(_mm512_set1_epi32(15), v)); }
-    // Four cells of four values: one 512-bit load. `offset`: each lane's
-    // cell counted from the first.
-    static constexpr int kNearbyCells = 4;
+    // Eight cells of four values: two 512-bit loads, and each lane picks
+    // its cell's values from the two by a two-source permutation.
+    // `offset`: each lane's cell counted from the first.
+    static constexpr int kNearbyCells = 8;
     static void permuteCells(const float* cells, I offset, F& a0, F& d0, F& a1, F& d1) {
-        const F values = _mm512_loadu_ps(cells);
+        const F low = _mm512_loadu_ps(cells);
+        const F high = _mm512_loadu_ps(cells + 16);
         const I at = _mm512_slli_epi32(offset, 2);
-        a0 = _mm512_permutexvar_ps(at, values);
-        d0 = _mm512_permutexvar_ps(_mm512_add_epi32(at, _mm512_set1_epi32(1)), values);
-        a1 = _mm512_permutexvar_ps(_mm512_add_epi32(at, _mm512_set1_epi32(2)), values);
-        d1 = _mm512_permutexvar_ps(_mm512_add_epi32(at, _mm512_set1_epi32(3)), values);
+        a0 = _mm512_permutex2var_ps(low, at, high);
+        d0 = _mm512_permutex2var_ps(low, _mm512_add_epi32(at, _mm512_set1_epi32(1)), high);
+        a1 = _mm512_permutex2var_ps(low, _mm512_add_epi32(at, _mm512_set1_epi32(2)), high);
+        d1 = _mm512_permutex2var_ps(low, _mm512_add_epi32(at, _mm512_set1_epi32(3)), high);
     }
     // The quotient from a multiplication by the reciprocal may be one off;
     // one correction step each way makes the remainder exact.

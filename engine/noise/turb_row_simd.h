@@ -7,7 +7,7 @@
 // finite, is handed to the scalar t3d_bruit, which treats those cases.
 // The lattice values come from noiseCells: when the whole vector falls in a
 // few neighbouring cells (the slow octaves of the long curves, most of the
-// work), one load holds them and the lanes pick theirs by a permutation;
+// work), a load or two hold them and the lanes pick theirs by a permutation;
 // otherwise two 64-bit gathers per lane fetch them.
 // Internal linkage only: each translation unit keeps its own build.
 #pragma once
