@@ -37,6 +37,18 @@ void pelmar::engineInit() {
     std::memcpy(programs, pminit, sizeof(programs));
     for (auto& buffers : mixBuf) buffers[0] = buffers[1] = nullptr;
     mixFrames = 0;
+    // Room for the groups that runs keep between sub-blocks, for each
+    // worker's plan and the one of jobs run together; without it, runs copy
+    // their strings in and out every sub-block.
+    for (int t = 0; t <= kMaxWorkers; ++t) {
+        PlanCache& cache = jobPlans[t].cache;
+        cache.keptValid = 0;
+        for (const void*& type : cache.keptType) type = nullptr;
+        if (t < n || t == kMaxWorkers)
+            cache.keptLanes = std::aligned_alloc(64, PlanCache::kKeptRuns * PlanCache::kKeptRunBytes);
+    }
+    lastSplit = -1;
+    lastKernel = nullptr;
     if (getBlockSize() != 0) setBlockSize(getBlockSize());
 }
 
@@ -59,6 +71,12 @@ void pelmar::engineFree() {
             std::free(buffer);
             buffer = nullptr;
         }
+    }
+    for (auto& plan : jobPlans) {
+        std::free(plan.cache.keptLanes);
+        plan.cache.keptLanes = nullptr;
+        plan.cache.keptValid = 0;
+        for (const void*& type : plan.cache.keptType) type = nullptr;
     }
     delete threads;
     threads = nullptr;

@@ -7,10 +7,12 @@
 // Every lane goes through exactly the operations of the reference kernel in
 // the same order (no product fused into an addition), so the bits are the same:
 // - the group's state is copied into lane-major arrays for the run and
-//   copied back after it; points from a key's fixed end on are +0 and keep
-//   it (their rows are stored whole, the additions masked to the lanes with
-//   a point there), so the last link reads the fixed end as the reference
-//   does (x - (+0) is x to the bit);
+//   copied back after it (or, for a group kept from one sub-block to the
+//   next, left there while every key sounds: see kernel_simd.h); points
+//   from a key's fixed end on are +0 and keep it (their rows are stored
+//   whole, the additions masked to the lanes with a point there), so the
+//   last link reads the fixed end as the reference does (x - (+0) is x to
+//   the bit);
 // - the hammer force is added only in the lanes whose key is struck at that
 //   point, the peak |A| only counts a key's own points;
 // - a key that falls silent keeps the state of the sample it fell silent
@@ -30,6 +32,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <type_traits>
 
 #include "engine/key_strike.h"
@@ -53,11 +56,14 @@ struct KeyLanes {
         float v[kRows][W];
     };
 
-    pelmar& p;
-    const int* keys;
-    int count;
-    int segment;  // points per lane of keys cut into segments; 0: a key a lane
+    pelmar* plugin = nullptr;
+    const int* keys = nullptr;
+    int count = 0;
+    int segment = 0;  // points per lane of keys cut into segments; 0: a key a lane
     Rows s1, s2;
+    bool kept = false;  // s1 and s2 already hold the keys' strings (see start)
+    bool keep = false;  // leave the strings in s1 and s2 after a run (see run)
+    int keyList[W];
     // Per key j: its first lane, its lanes, and points per lane.
     int keyLane[W];
     std::uint32_t keyLanes[W];
@@ -75,8 +81,8 @@ struct KeyLanes {
 
     // Where each key's pickups are summed: keys with the same pair of
     // buffers form a group, added in ascending key order.
-    float* const* keyOutLeft;
-    float* const* keyOutRight;
+    float* const* keyOutLeft = nullptr;
+    float* const* keyOutRight = nullptr;
     std::uint32_t sameOutput[W];  // per group: its keys
     int groups = 0;
     int pickLeft[W], pickRight[W];  // per key: row * W + lane of its pickups
@@ -99,10 +105,33 @@ struct KeyLanes {
     alignas(64) float pickupSums[2][W][W];  // per side: sample, then lane
     int pickupFirst = 0, pickupCount = 0;   // the samples waiting in pickupSums
 
-    // outLeft / outRight: per key, the buffers its pickups are added to.
-    KeyLanes(pelmar& plugin, const int* groupKeys, int n, int pointsPerLane, float* const* outLeft,
-             float* const* outRight)
-        : p(plugin), keys(groupKeys), count(n), segment(pointsPerLane), keyOutLeft(outLeft), keyOutRight(outRight) {
+    KeyLanes() = default;
+    KeyLanes(pelmar& p, const int* groupKeys, int n, int pointsPerLane, float* const* outLeft,
+             float* const* outRight) {
+        start(p, groupKeys, n, pointsPerLane, outLeft, outRight, false, false);
+    }
+
+    // Sets the group up for a run. outLeft / outRight: per key, the buffers
+    // its pickups are added to. With keptRows, the rows still hold the
+    // strings as the last run of these keys, in this layout, left them; with
+    // keepRows, a run whose keys all sound to its end leaves them there
+    // (a group kept from one sub-block to the next, see kernel_simd.h).
+    void start(pelmar& p, const int* groupKeys, int n, int pointsPerLane, float* const* outLeft,
+               float* const* outRight, bool keptRows, bool keepRows) {
+        plugin = &p;
+        for (int j = 0; j < n && j < W; ++j) keyList[j] = groupKeys[j];
+        keys = keyList;
+        count = n;
+        segment = pointsPerLane;
+        kept = keptRows;
+        keep = keepRows;
+        keyOutLeft = outLeft;
+        keyOutRight = outRight;
+        active = striking = continues = begins = 0;
+        groups = 0;
+        pickupVectors = false;
+        pickupRows[0] = pickupRows[1] = 0;
+        pickupFirst = pickupCount = 0;
         int groupOf[W];
         for (int j = 0; j < count; ++j) {
             groupOf[j] = groups;
@@ -121,20 +150,24 @@ struct KeyLanes {
     int rowOf(int j, int q) const { return (q - 1) % keyPoints[j] + 1; }
 
     void copyIn() {
-        // Only the rows the run reaches are cleared: up to the longest
-        // lane's fixed end and the row after it, which the last link
-        // computed ahead reads.
-        int most = 1;
-        for (int j = 0; j < count; ++j) {
-            const int moving = p.stringLen[keys[j]] - 1;
-            const int points = segment > 0 && moving > segment ? segment : moving;
-            if (points > most) most = points;
+        pelmar& p = *plugin;
+        if (!kept) {
+            // Only the rows the run reaches are cleared: up to the longest
+            // lane's fixed end and the row after it, which the last link
+            // computed ahead reads.
+            int most = 1;
+            for (int j = 0; j < count; ++j) {
+                const int moving = p.stringLen[keys[j]] - 1;
+                const int points = segment > 0 && moving > segment ? segment : moving;
+                if (points > most) most = points;
+            }
+            const std::size_t rowBytes =
+                static_cast<std::size_t>(most + 3 < kRows ? most + 3 : kRows) * sizeof s1.x[0];
+            std::memset(s1.x, 0, rowBytes);
+            std::memset(s1.v, 0, rowBytes);
+            std::memset(s2.x, 0, rowBytes);
+            std::memset(s2.v, 0, rowBytes);
         }
-        const std::size_t rowBytes = static_cast<std::size_t>(most + 3 < kRows ? most + 3 : kRows) * sizeof s1.x[0];
-        std::memset(s1.x, 0, rowBytes);
-        std::memset(s1.v, 0, rowBytes);
-        std::memset(s2.x, 0, rowBytes);
-        std::memset(s2.v, 0, rowBytes);
         for (int l = 0; l < W; ++l) len[l] = 0;
         int lane = 0;
         for (int j = 0; j < count; ++j) {
@@ -160,7 +193,7 @@ struct KeyLanes {
             active |= 1u << j;
             if (strike[j].count > 0) striking |= 1u << j;
         }
-        moveStrings<true>(active);
+        if (!kept) moveStrings<true>(active);
     }
 
     // Moves the strings of keys `which` in (kIn) or out of the lanes: a
@@ -168,6 +201,7 @@ struct KeyLanes {
     // (lane_blocks.h), else float by float.
     template <bool kIn>
     void moveStrings(std::uint32_t which) {
+        pelmar& p = *plugin;
         if constexpr (!kLaneTransposes<V>) {
             for (std::uint32_t m = which; m; m &= m - 1) {
                 const int j = __builtin_ctz(m);
@@ -449,8 +483,19 @@ struct KeyLanes {
         }
     }
 
+    // Copies the strings of a kept group out of its rows.
+    static void flushKept(void* group) {
+        KeyLanes& lanes = *std::launder(static_cast<KeyLanes*>(group));
+        lanes.template moveStrings<false>(lanes.active);
+    }
+
     // Advances the group by `frames` samples, adding its pickups to the sums.
-    void run(int frames) {
+    // Returns whether every key sounded to the end. With `keep` the rows
+    // then still hold the strings, which are not copied out, and the next
+    // sub-block may start from them; a key that fell silent was copied out
+    // at that sample while its lanes moved on, so then all are copied out.
+    bool run(int frames) {
+        pelmar& p = *plugin;
         copyIn();
         alignas(64) float laneK1[W], laneK2[W], laneC[W], laneG[W], laneLen[W], laneThreshold[W];
         alignas(64) float laneHammer[W], lanePhi[W], laneContinues[W], laneBegins[W];
@@ -605,15 +650,17 @@ struct KeyLanes {
                     p.forceCount[keys[j]] = static_cast<std::int16_t>(strike[j].count);
                 }
                 active &= ~quiet;
-                if (!active) return;
+                if (!active) return false;
             }
         }
         if (pickupVectors) flushPickups();
-        moveStrings<false>(active);
         for (std::uint32_t m = active; m; m &= m - 1) {
             const int j = __builtin_ctz(m);
             p.forceCount[keys[j]] = static_cast<std::int16_t>(strike[j].count);
         }
+        const bool whole = active == (1u << count) - 1u;
+        if (!(keep && whole)) moveStrings<false>(active);
+        return whole;
     }
 };
 

@@ -139,6 +139,7 @@ const KeyRun* planKeyRunsCached(PlanCache& cache, const int* keys, const int* le
                       cache.widths.narrowWidth == widths.narrowWidth &&
                       std::equal(keys, keys + n, cache.keys) && std::equal(lens, lens + n, cache.lens);
     if (!same) {
+        flushKeptLanes(cache);  // the kept rows follow the plan they were made for
         cache.count = n;
         cache.frames = frames;
         cache.widths = widths;
@@ -148,4 +149,12 @@ const KeyRun* planKeyRunsCached(PlanCache& cache, const int* keys, const int* le
     }
     runCount = cache.runCount;
     return cache.runs;
+}
+
+void flushKeptLanes(PlanCache& cache) {
+    for (unsigned valid = cache.keptValid; valid; valid &= valid - 1) {
+        const int slot = __builtin_ctz(valid);
+        cache.keptFlush[slot](static_cast<unsigned char*>(cache.keptLanes) + slot * PlanCache::kKeptRunBytes);
+    }
+    cache.keptValid = 0;
 }

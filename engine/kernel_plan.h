@@ -6,6 +6,8 @@
 // are cheaper on their own. Either way the bits are the same.
 #pragma once
 
+#include <cstddef>
+
 struct KeyRun {
     int first;  // index into the worker's list of sounding keys
     int count;  // keys in the run; 1 with lanes == false is a key on its own
@@ -39,7 +41,24 @@ struct PlanCache {
     int lens[kMaxKeys];
     int runCount = 0;
     KeyRun runs[kMaxKeys];
+    // Room where the first kKeptRuns key-lane runs of the plan keep their
+    // groups, rows and all, from one sub-block to the next (kernel_simd.h).
+    // A run whose keys all sounded to the end of its sub-block leaves their
+    // strings in its rows; the plug-in's string arrays are brought up to
+    // date only when the rows are given up (flushKeptLanes). The plug-in owns
+    // the room (none: every run copies its strings in and out).
+    static constexpr int kKeptRuns = 8;
+    static constexpr std::size_t kKeptRunBytes = 32768;
+    void* keptLanes = nullptr;  // kKeptRuns slots of kKeptRunBytes, 64-byte aligned
+    unsigned keptValid = 0;     // slots whose rows hold their keys' strings
+    const void* keptType[kKeptRuns] = {};           // the type of group in each slot (none yet: nullptr)
+    void (*keptFlush[kKeptRuns])(void* group) = {};  // copies a slot's strings out
 };
+
+// Copies the strings held in the cache's kept rows back to the plug-in's
+// arrays and gives the rows up: before anything else reads or writes those
+// strings.
+void flushKeptLanes(PlanCache& cache);
 
 // The plan for these keys (ascending, with string lengths `lens`): the
 // cached one when keys, lengths, widths and the order of frames (their

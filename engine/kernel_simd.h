@@ -23,6 +23,7 @@
 #pragma once
 
 #include <algorithm>
+#include <new>
 
 #include "engine/kernel_key_lanes.h"
 #include "engine/kernel_plan.h"
@@ -123,6 +124,39 @@ void runSingleKey(pelmar& p, int k, int frames, float* outLeft, float* outRight)
     p.forceCount[k] = static_cast<std::int16_t>(strike.count);
 }
 
+// A tag for each type of kept group: the types of the builds differ, each
+// being local to its own translation unit.
+template <class T>
+const void* keptTypeTag() {
+    static const char tag = 0;
+    return &tag;
+}
+
+// Runs a group in slot `slot` of the plan cache's room, where the group of
+// the same type stays from one sub-block to the next and, while the slot is
+// valid, holds its keys' strings. Returns whether every key sounded to the
+// end (the strings then stay in the rows).
+template <class U>
+bool runKept(PlanCache& cache, int slot, pelmar& p, const int* keys, const KeyRun& run, float* const* outLeft,
+             float* const* outRight, int frames) {
+    static_assert(sizeof(KeyLanes<U>) <= PlanCache::kKeptRunBytes && alignof(KeyLanes<U>) <= 64,
+                  "a group fits its slot");
+    void* room = static_cast<unsigned char*>(cache.keptLanes) + static_cast<std::size_t>(slot) * PlanCache::kKeptRunBytes;
+    KeyLanes<U>* group;
+    bool valid = (cache.keptValid >> slot) & 1u;
+    if (cache.keptType[slot] != keptTypeTag<KeyLanes<U>>()) {
+        if (valid) cache.keptFlush[slot](room);  // another type's strings go back first
+        group = new (room) KeyLanes<U>();
+        cache.keptType[slot] = keptTypeTag<KeyLanes<U>>();
+        cache.keptFlush[slot] = &KeyLanes<U>::flushKept;
+        valid = false;
+    } else {
+        group = std::launder(static_cast<KeyLanes<U>*>(room));
+    }
+    group->start(p, keys, run.count, run.segment, outLeft, outRight, valid, true);
+    return group->run(frames);
+}
+
 // Runs `jobCount` jobs of the same sub-block as if one after the other, into
 // their own buffers: V is the build's vector, N a narrower one for runs of
 // few keys (V itself when the build has none). The keys of all the jobs are
@@ -175,15 +209,34 @@ void runVectorJobs(const VoiceJob* jobs, int jobCount) {
     else
         runCount = planKeyRuns(lens, n, widths, frames, planned);
 
+    // The first runs in lanes live in the plan cache's room from one
+    // sub-block to the next (kernel_plan.h). A run whose keys all sounded to
+    // its end leaves their strings in its rows, and under the same plan the
+    // next sub-block starts from them: no copy out and in between. A new
+    // plan, and the render loop when another kernel build or split of the
+    // work follows, copy them out first.
+    PlanCache* cache = jobs[0].plan;
+    const bool keeping = cache && cache->keptLanes;
+    int laneRun = 0;
     for (int r = 0; r < runCount; ++r) {
         const KeyRun& run = runs[r];
         const int i = run.first;
-        if (run.lanes && run.narrow) {
-            KeyLanes<N> group(p, keys + i, run.count, run.segment, outLeft + i, outRight + i);
-            group.run(frames);
-        } else if (run.lanes) {
-            KeyLanes<V> group(p, keys + i, run.count, run.segment, outLeft + i, outRight + i);
-            group.run(frames);
+        if (run.lanes) {
+            const int slot = laneRun++;
+            if (keeping && slot < PlanCache::kKeptRuns) {
+                const bool whole = run.narrow ? runKept<N>(*cache, slot, p, keys + i, run, outLeft + i, outRight + i, frames)
+                                              : runKept<V>(*cache, slot, p, keys + i, run, outLeft + i, outRight + i, frames);
+                if (whole)
+                    cache->keptValid |= 1u << slot;
+                else
+                    cache->keptValid &= ~(1u << slot);
+            } else if (run.narrow) {
+                KeyLanes<N> group(p, keys + i, run.count, run.segment, outLeft + i, outRight + i);
+                group.run(frames);
+            } else {
+                KeyLanes<V> group(p, keys + i, run.count, run.segment, outLeft + i, outRight + i);
+                group.run(frames);
+            }
         } else if (frames >= kSegmentedMinFrames && lens[i] >= 2) {
             SegmentedKey<V> key;
             key.run(p, keys[i], frames, outLeft[i], outRight[i]);

@@ -70,12 +70,22 @@ void pelmar::forceProcess(float* left, float* right, long frames) {
     const auto count = static_cast<std::int32_t>(frames);
     const KernelFunction kernel = selectedKernel();
     VoiceJob jobs[kMaxWorkers];
+    const bool together = n > 1 && pointUpdates(*this, frames) < kPointUpdatesWorthAHandOver;
+    // Strings kept in lane rows stay there only while the same build
+    // renders them, split the same way; otherwise they go back first.
+    const int split = n == 1 ? 0 : together ? 1 : 2;
+    const void* build = reinterpret_cast<const void*>(kernel);
+    if (split != lastSplit || build != lastKernel) {
+        syncStrings();
+        lastSplit = split;
+        lastKernel = build;
+    }
     if (n == 1) {
         jobs[0] = VoiceJob{0, 1, this, mixBuf[0][0], mixBuf[0][1], count, &jobPlans[0].cache};
         kernel(&jobs[0]);
     } else {
         for (int t = 0; t < n; ++t) jobs[t] = VoiceJob{t, n, this, mixBuf[t][0], mixBuf[t][1], count, &jobPlans[t].cache};
-        if (pointUpdates(*this, frames) < kPointUpdatesWorthAHandOver) {
+        if (together) {
             // Too little work to win back a hand-over: the same jobs, into the
             // same buffers, on this thread, planned together. The bits are the
             // same either way.
@@ -101,4 +111,8 @@ void pelmar::forceProcess(float* left, float* right, long frames) {
         }
         for (long f = 0; f < frames; ++f) out[f] = limitSample(out[f] * v);
     }
+}
+
+void pelmar::syncStrings() {
+    for (auto& plan : jobPlans) flushKeptLanes(plan.cache);
 }

@@ -1,7 +1,8 @@
 // Every vector build of the string kernel that this processor can run must
 // give the reference kernel's output to the bit: long renders with many keys,
 // the pedal, strikes and releases inside blocks, several parameter sets,
-// block sizes and worker counts, and keys falling silent at the same sample.
+// block sizes and worker counts, keys falling silent at the same sample, and
+// strings kept in the kernels' lanes from one block to the next.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -90,8 +91,10 @@ std::vector<MidiAt> scene(int frames, std::uint32_t seed) {
 }
 
 // Every key's positions, then every key's velocities, key by key (their
-// place in memory depends on the worker count).
+// place in memory depends on the worker count), brought back from the
+// kernels' lanes first.
 std::vector<float> stringsOf(pelmar& p) {
+    p.syncStrings();
     std::vector<float> all;
     for (auto array : {&pelmar::stringPos, &pelmar::stringVel})
         for (int k = 0; k < kNumKeys; ++k) {
@@ -261,6 +264,7 @@ TEST(KernelIdentity, EveryStringLengthAndLayoutMatchesTheReference) {
             for (int key = 0; key < kNumKeys; ++key) list.noteOn(0, key + 21, 40 + key);
             list.sendTo(*p);
             testplug::render(*p, 1, 1);  // strikes applied, curves built
+            p->syncStrings();
             for (int k = 0; k < kNumKeys; ++k) {
                 const int n = 5 + (k + round * kNumKeys) % (kMaxPoints - 4);  // 5..100
                 p->stringLen[k] = n;
@@ -455,6 +459,98 @@ TEST(KernelIdentity, JobsPlannedTogetherMatchJobsRunApart) {
                 EXPECT_EQ(firstDifference(stringsOf(*reference), stringsOf(*fast)), -1);
             }
         }
+}
+
+
+// Between blocks the vector builds keep the strings of whole runs in their
+// lanes. They must come back whenever the strings may be read or moved by
+// anything else: another kernel build chosen between blocks, the work split
+// another way (two workers handing over, or the jobs run together on the
+// calling thread when few keys sound), a new plan as keys fall silent or
+// are struck, and syncStrings before strings are read or set from outside.
+TEST(KernelIdentity, StringsKeptInLanesComeBackWheneverAnythingElseMayMoveThem) {
+    KernelChoice keep;
+    const std::vector<KernelPath> fastPaths = vectorPaths();
+    for (KernelPath path : fastPaths) {
+        SCOPED_TRACE(pathName(path));
+        auto reference = testplug::make(2);
+        auto fast = testplug::make(2);
+        for (pelmar* p : {reference.get(), fast.get()}) {  // released keys die away within the scene
+            p->parameterProcess();
+            for (int k = 0; k < kNumKeys; ++k) p->dampRelease[k] = p->dampRelease[k] + 0.004f;
+        }
+        const int block = 256;
+        std::vector<float> l(block), r(block);
+        std::vector<float> refLeft, refRight, fastLeft, fastRight;
+        bool splitSeen[3] = {false, false, false};
+        // Keys that fell silent in the last block are struck again at its
+        // end: the same keys sound, under the same plan, while the lanes of
+        // the silent ones moved on after they were copied out.
+        std::vector<int> fellSilent;
+        std::vector<std::uint8_t> everRestruck(kNumKeys, 0);
+        bool restruck = false;
+        auto eventsOf = [&](int b, testplug::EventList& list) {
+            for (int k : fellSilent) list.noteOn(0, k + 21, 70);
+            if (b == 62)  // and released, to die away with the rest
+                for (int k = 0; k < kNumKeys; ++k)
+                    if (everRestruck[k]) list.midi(2, 0x80, k + 21, 0);
+            if (b == 0) {  // every key, pedal down: both workers
+                list.midi(0, 0xB0, 64, 127);
+                for (int key = 0; key < kNumKeys; ++key) list.noteOn(key % 7, key + 21, 40 + key);
+            } else if (b == 40) {  // pedal up, most keys released: few keys left, run together
+                list.midi(3, 0xB0, 64, 0);
+                for (int key = 0; key < kNumKeys - 6; ++key) list.midi(5 + key % 9, 0x80, key + 21, 0);
+            } else if (b == 110) {  // struck again: both workers once more
+                for (int key = 0; key < kNumKeys; key += 2) list.noteOn(7 + key % 5, key + 21, 90);
+            }
+        };
+        auto step = [&](int b, KernelPath fastPath) {
+            for (pelmar* p : {reference.get(), fast.get()}) {
+                testplug::EventList list;
+                eventsOf(b, list);
+                list.sendTo(*p);
+                ASSERT_TRUE(selectKernelPath(p == reference.get() ? KernelPath::Reference : fastPath));
+                float* outputs[2] = {l.data(), r.data()};
+                p->processReplacing(nullptr, outputs, block);
+                auto& left = p == reference.get() ? refLeft : fastLeft;
+                auto& right = p == reference.get() ? refRight : fastRight;
+                left.insert(left.end(), l.begin(), l.end());
+                right.insert(right.end(), r.begin(), r.end());
+            }
+            if (fast->lastSplit >= 0 && fast->lastSplit < 3) splitSeen[fast->lastSplit] = true;
+        };
+        std::vector<std::uint8_t> wasActive(kNumKeys, 0);
+        for (int b = 0; b < 160; ++b) {
+            // Mostly this build; a few blocks in the reference and, where
+            // there is one, another vector build.
+            KernelPath fastPath = path;
+            if (b % 23 == 11) fastPath = KernelPath::Reference;
+            if (b % 31 == 17 && fastPaths.size() > 1) fastPath = fastPaths[path == fastPaths[0] ? 1 : 0];
+            step(b, fastPath);
+            restruck |= !fellSilent.empty();
+            fellSilent.clear();
+            for (int k = 0; k < kNumKeys; ++k) {
+                if (wasActive[k] && !reference->keyActive[k] && b > 40 && b < 60 && !everRestruck[k]) {
+                    fellSilent.push_back(k);
+                    everRestruck[k] = 1;
+                }
+                wasActive[k] = reference->keyActive[k];
+            }
+            if (b == 70) {  // strings read and moved from outside, then played on
+                for (pelmar* p : {reference.get(), fast.get()}) {
+                    p->syncStrings();
+                    for (int k = kNumKeys - 6; k < kNumKeys; ++k) p->stringPos(k)[0][2] = p->stringPos(k)[0][2] + 0.001f;
+                }
+                EXPECT_EQ(firstDifference(stringsOf(*reference), stringsOf(*fast)), -1) << "block " << b;
+            }
+        }
+        EXPECT_TRUE(restruck);
+        EXPECT_TRUE(splitSeen[1] && splitSeen[2]) << "the jobs ran both together and handed over: " << splitSeen[1]
+                                                  << splitSeen[2];
+        EXPECT_EQ(firstDifference(refLeft, fastLeft), -1);
+        EXPECT_EQ(firstDifference(refRight, fastRight), -1);
+        EXPECT_EQ(firstDifference(stringsOf(*reference), stringsOf(*fast)), -1);
+    }
 }
 
 }  // namespace

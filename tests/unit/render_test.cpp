@@ -100,6 +100,7 @@ TEST(Render, VolumeScalesAndTheLimiterKeepsFullScale) {
     EXPECT_EQ(quarter.left[0], 0.75f);
     EXPECT_EQ(quarter.right[0], -0.625f);
     // Non-finite sums never reach the host: NaN becomes 0, infinity is limited.
+    p->syncStrings();
     p->stringPos(k)[0][10] = std::numeric_limits<float>::quiet_NaN();
     p->stringPos(k)[0][20] = p->stringPos(k)[1][20] = -3e38f;  // the sum overflows to -inf
     Stereo broken = testplug::render(*p, 8, 8);
