@@ -85,6 +85,9 @@ struct KeyLanes {
     float* const* keyOutRight = nullptr;
     std::uint32_t sameOutput[W];  // per group: its keys
     int groups = 0;
+    int byGroup[W];   // the keys group by group, each group's in ascending order
+    int groupEnd[W];  // per group: where its keys end in byGroup
+    int pickLeftByGroup[W], pickRightByGroup[W];  // pickLeft / pickRight in byGroup's order
     int pickLeft[W], pickRight[W];  // per key: row * W + lane of its pickups
 
     // Where every key's pickups on a side sit in a few rows (keys of one
@@ -142,6 +145,11 @@ struct KeyLanes {
                 }
             if (groupOf[j] == groups) sameOutput[groups++] = 0;
             sameOutput[groupOf[j]] |= 1u << j;
+        }
+        int at = 0;
+        for (int group = 0; group < groups; ++group) {
+            for (std::uint32_t m = sameOutput[group]; m; m &= m - 1) byGroup[at++] = __builtin_ctz(m);
+            groupEnd[group] = at;
         }
     }
 
@@ -467,6 +475,21 @@ struct KeyLanes {
             keyOutRight[0][f] = sR;
             return;
         }
+        if (active == (1u << count) - 1u) {  // every key sounds, into several outputs (jobs run together)
+            int i = 0;
+            for (int group = 0; group < groups; ++group) {
+                const int first = byGroup[i];
+                float sL = keyOutLeft[first][f];
+                float sR = keyOutRight[first][f];
+                for (; i < groupEnd[group]; ++i) {
+                    sL = (x1[pickLeftByGroup[i]] + x2[pickLeftByGroup[i]]) + sL;
+                    sR = (x1[pickRightByGroup[i]] + x2[pickRightByGroup[i]]) + sR;
+                }
+                keyOutLeft[first][f] = sL;
+                keyOutRight[first][f] = sR;
+            }
+            return;
+        }
         for (int group = 0; group < groups; ++group) {
             const std::uint32_t sounding = sameOutput[group] & active;
             if (!sounding) continue;
@@ -529,6 +552,10 @@ struct KeyLanes {
             const int pL = p.pickupLeft[k], pR = p.pickupRight[k];
             pickLeft[j] = rowOf(j, pL) * W + laneOf(j, pL);
             pickRight[j] = rowOf(j, pR) * W + laneOf(j, pR);
+        }
+        for (int i = 0; i < count; ++i) {
+            pickLeftByGroup[i] = pickLeft[byGroup[i]];
+            pickRightByGroup[i] = pickRight[byGroup[i]];
         }
         planPickups();
         // From this row on only the lower half of the lanes has moving
