@@ -42,8 +42,7 @@ void pelmar::engineInit() {
     // their strings in and out every sub-block.
     for (int t = 0; t <= kMaxWorkers; ++t) {
         PlanCache& cache = jobPlans[t].cache;
-        cache.keptValid = 0;
-        for (const void*& type : cache.keptType) type = nullptr;
+        cache.forgetKept();
         if (t < n || t == kMaxWorkers)
             cache.keptLanes = std::aligned_alloc(64, PlanCache::kKeptRuns * PlanCache::kKeptRunBytes);
     }
@@ -75,8 +74,7 @@ void pelmar::engineFree() {
     for (auto& plan : jobPlans) {
         std::free(plan.cache.keptLanes);
         plan.cache.keptLanes = nullptr;
-        plan.cache.keptValid = 0;
-        for (const void*& type : plan.cache.keptType) type = nullptr;
+        plan.cache.forgetKept();
     }
     delete threads;
     threads = nullptr;

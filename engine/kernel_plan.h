@@ -53,6 +53,12 @@ struct PlanCache {
     unsigned keptValid = 0;     // slots whose rows hold their keys' strings
     const void* keptType[kKeptRuns] = {};           // the type of group in each slot (none yet: nullptr)
     void (*keptFlush[kKeptRuns])(void* group) = {};  // copies a slot's strings out
+
+    // Forgets the slots and what they held, without copying anything out.
+    void forgetKept() {
+        keptValid = 0;
+        for (const void*& type : keptType) type = nullptr;
+    }
 };
 
 // Copies the strings held in the cache's kept rows back to the plug-in's
