@@ -74,11 +74,10 @@ void pelmar::forceProcess(float* left, float* right, long frames) {
     // Strings kept in lane rows stay there only while the same build
     // renders them, split the same way; otherwise they go back first.
     const int split = n == 1 ? 0 : together ? 1 : 2;
-    const void* build = reinterpret_cast<const void*>(kernel);
-    if (split != lastSplit || build != lastKernel) {
+    if (split != lastSplit || kernel != lastKernel) {
         syncStrings();
         lastSplit = split;
-        lastKernel = build;
+        lastKernel = kernel;
     }
     if (n == 1) {
         jobs[0] = VoiceJob{0, 1, this, mixBuf[0][0], mixBuf[0][1], count, &jobPlans[0].cache};

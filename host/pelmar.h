@@ -162,7 +162,7 @@ public:
     // How the last sub-block was rendered: kept lane rows stay only while
     // the same kernel build renders the keys split the same way.
     int lastSplit = -1;
-    const void* lastKernel = nullptr;
+    void (*lastKernel)(void* job) = nullptr;
     // Brings every string in the kept lane rows back to stringPos /
     // stringVel and gives the rows up: call before reading or changing the
     // strings from outside the kernels (not while a block renders).
