@@ -57,13 +57,12 @@ struct KeyLanes {
     };
 
     pelmar* plugin = nullptr;
-    const int* keys = nullptr;
     int count = 0;
     int segment = 0;  // points per lane of keys cut into segments; 0: a key a lane
     Rows s1, s2;
     bool kept = false;  // s1 and s2 already hold the keys' strings (see start)
     bool keep = false;  // leave the strings in s1 and s2 after a run (see run)
-    int keyList[W];
+    int keys[W];  // the group's keys, ascending
     // Per key j: its first lane, its lanes, and points per lane.
     int keyLane[W];
     std::uint32_t keyLanes[W];
@@ -122,8 +121,7 @@ struct KeyLanes {
     void start(pelmar& p, const int* groupKeys, int n, int pointsPerLane, float* const* outLeft,
                float* const* outRight, bool keptRows, bool keepRows) {
         plugin = &p;
-        for (int j = 0; j < n && j < W; ++j) keyList[j] = groupKeys[j];
-        keys = keyList;
+        for (int j = 0; j < n && j < W; ++j) keys[j] = groupKeys[j];
         count = n;
         segment = pointsPerLane;
         kept = keptRows;
