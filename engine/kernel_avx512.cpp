@@ -10,6 +10,7 @@
 #include "engine/kernel_avx2_lanes.h"
 #include "engine/kernel_paths.h"
 #include "engine/kernel_simd.h"
+#include "engine/mix_sums.h"
 
 namespace {
 // The lower eight lanes of the sixteen, with AVX-512's lane masks in place
@@ -129,3 +130,6 @@ struct Avx512Lanes {
 // sixteen lanes with idle ones.
 void pelmar_process_avx512(void* job) { runVectorKernel<Avx512Lanes, Avx2Lanes>(job); }
 void pelmar_process_avx512_jobs(const VoiceJob* jobs, int count) { runVectorJobs<Avx512Lanes, Avx2Lanes>(jobs, count); }
+void pelmar_mix_avx512(float* left, float* right, float* const (*sums)[2], int workers, long frames, float volume) {
+    mixWorkerSums(left, right, sums, workers, frames, volume);
+}

@@ -3,6 +3,7 @@
 
 #include "engine/kernel_paths.h"
 #include "engine/kernel_simd.h"
+#include "engine/mix_sums.h"
 
 namespace {
 struct Sse2Lanes {
@@ -76,3 +77,6 @@ struct Sse2Lanes {
 
 void pelmar_process_baseline(void* job) { runVectorKernel<Sse2Lanes>(job); }
 void pelmar_process_baseline_jobs(const VoiceJob* jobs, int count) { runVectorJobs<Sse2Lanes>(jobs, count); }
+void pelmar_mix_baseline(float* left, float* right, float* const (*sums)[2], int workers, long frames, float volume) {
+    mixWorkerSums(left, right, sums, workers, frames, volume);
+}

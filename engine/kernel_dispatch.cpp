@@ -14,24 +14,25 @@ void referenceJobs(const VoiceJob* jobs, int count) {
     for (int t = 0; t < count; ++t) pelmar_process(const_cast<VoiceJob*>(&jobs[t]));
 }
 
-// One build's entry points: a job, and jobs that share a thread.
+// One build's entry points: a job, jobs that share a thread, and the mix.
 struct KernelBuild {
     KernelFunction one;
     KernelJobsFunction together;
+    MixFunction mix;
 };
 
 KernelBuild buildOf(KernelPath path) {
     switch (path) {
         case KernelPath::Baseline:
-            return {pelmar_process_baseline, pelmar_process_baseline_jobs};
+            return {pelmar_process_baseline, pelmar_process_baseline_jobs, pelmar_mix_baseline};
         case KernelPath::Avx2:
-            return {pelmar_process_avx2, pelmar_process_avx2_jobs};
+            return {pelmar_process_avx2, pelmar_process_avx2_jobs, pelmar_mix_avx2};
         case KernelPath::Avx512:
-            return {pelmar_process_avx512, pelmar_process_avx512_jobs};
+            return {pelmar_process_avx512, pelmar_process_avx512_jobs, pelmar_mix_avx512};
         case KernelPath::Reference:
             break;
     }
-    return {pelmar_process, referenceJobs};
+    return {pelmar_process, referenceJobs, pelmar_mix_baseline};
 }
 }  // namespace
 
@@ -78,3 +79,4 @@ KernelPath selectedKernelPath() {
 
 KernelFunction selectedKernel() { return buildOf(selectedKernelPath()).one; }
 KernelJobsFunction selectedJobsKernel() { return buildOf(selectedKernelPath()).together; }
+MixFunction selectedMix() { return buildOf(selectedKernelPath()).mix; }

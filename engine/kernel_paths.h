@@ -12,6 +12,10 @@ using KernelFunction = void (*)(void* job);
 // job's buffers as running them one after another, but the vector builds
 // plan the jobs' keys together.
 using KernelJobsFunction = void (*)(const VoiceJob* jobs, int count);
+// The workers' sums of a sub-block (sums[t][side]) added in worker order,
+// scaled by the volume and limited into the host's buffers.
+using MixFunction = void (*)(float* left, float* right, float* const (*sums)[2], int workers, long frames,
+                             float volume);
 
 bool kernelPathAvailable(KernelPath path);
 KernelPath bestKernelPath();
@@ -21,6 +25,7 @@ bool selectKernelPath(KernelPath path);
 KernelPath selectedKernelPath();
 KernelFunction selectedKernel();
 KernelJobsFunction selectedJobsKernel();
+MixFunction selectedMix();
 
 // The vector builds, each in a translation unit of its own compiled for its
 // instruction set; call only those that kernelPathAvailable allows.
@@ -30,3 +35,6 @@ void pelmar_process_avx512(void* job);
 void pelmar_process_baseline_jobs(const VoiceJob* jobs, int count);
 void pelmar_process_avx2_jobs(const VoiceJob* jobs, int count);
 void pelmar_process_avx512_jobs(const VoiceJob* jobs, int count);
+void pelmar_mix_baseline(float* left, float* right, float* const (*sums)[2], int workers, long frames, float volume);
+void pelmar_mix_avx2(float* left, float* right, float* const (*sums)[2], int workers, long frames, float volume);
+void pelmar_mix_avx512(float* left, float* right, float* const (*sums)[2], int workers, long frames, float volume);
