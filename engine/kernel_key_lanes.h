@@ -86,6 +86,8 @@ struct KeyLanes {
     int groups = 0;
     int byGroup[W];   // the keys group by group, each group's in ascending order
     int groupEnd[W];  // per group: where its keys end in byGroup
+    float* groupOutLeft[W];
+    float* groupOutRight[W];  // per group: its buffers
     int pickLeftByGroup[W], pickRightByGroup[W];  // pickLeft / pickRight in byGroup's order
     int pickLeft[W], pickRight[W];  // per key: row * W + lane of its pickups
 
@@ -148,6 +150,8 @@ struct KeyLanes {
         for (int group = 0; group < groups; ++group) {
             for (std::uint32_t m = sameOutput[group]; m; m &= m - 1) byGroup[at++] = __builtin_ctz(m);
             groupEnd[group] = at;
+            groupOutLeft[group] = keyOutLeft[__builtin_ctz(sameOutput[group])];
+            groupOutRight[group] = keyOutRight[__builtin_ctz(sameOutput[group])];
         }
     }
 
@@ -476,19 +480,27 @@ struct KeyLanes {
             keyOutRight[0][f] = sR;
             return;
         }
-        if (active == (1u << count) - 1u) {  // every key sounds, into one output a job (jobs run together)
+        if (active == (1u << count) - 1u && groups == 2) {
+            // Every key sounds, into two jobs' outputs (two workers' keys run
+            // together): each group's keys in turn, byGroup's order.
+            const int end0 = groupEnd[0];
+            float sL = groupOutLeft[0][f];
+            float sR = groupOutRight[0][f];
             int i = 0;
-            for (int group = 0; group < groups; ++group) {
-                const int first = byGroup[i];
-                float sL = keyOutLeft[first][f];
-                float sR = keyOutRight[first][f];
-                for (; i < groupEnd[group]; ++i) {
-                    sL = (x1[pickLeftByGroup[i]] + x2[pickLeftByGroup[i]]) + sL;
-                    sR = (x1[pickRightByGroup[i]] + x2[pickRightByGroup[i]]) + sR;
-                }
-                keyOutLeft[first][f] = sL;
-                keyOutRight[first][f] = sR;
+            for (; i < end0; ++i) {
+                sL = (x1[pickLeftByGroup[i]] + x2[pickLeftByGroup[i]]) + sL;
+                sR = (x1[pickRightByGroup[i]] + x2[pickRightByGroup[i]]) + sR;
             }
+            groupOutLeft[0][f] = sL;
+            groupOutRight[0][f] = sR;
+            sL = groupOutLeft[1][f];
+            sR = groupOutRight[1][f];
+            for (; i < count; ++i) {
+                sL = (x1[pickLeftByGroup[i]] + x2[pickLeftByGroup[i]]) + sL;
+                sR = (x1[pickRightByGroup[i]] + x2[pickRightByGroup[i]]) + sR;
+            }
+            groupOutLeft[1][f] = sL;
+            groupOutRight[1][f] = sR;
             return;
         }
         for (int group = 0; group < groups; ++group) {
