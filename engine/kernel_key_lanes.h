@@ -423,13 +423,17 @@ struct KeyLanes {
             R lanes[W];
             for (int t = 0; t < W; ++t) lanes[t] = V::load(pickupSums[side][t]);
             V::transpose(lanes);  // lanes[l]: lane l's sums, sample by sample
-            float* out = (side == 0 ? keyOutLeft[0] : keyOutRight[0]) + pickupFirst;
-            R sum = pickupCount == W ? V::load(out) : V::loadPart(out, pickupCount);
-            for (std::uint32_t m = active; m; m &= m - 1) sum = V::add(lanes[pickupLane[side][__builtin_ctz(m)]], sum);
-            if (pickupCount == W)
-                V::store(out, sum);
-            else
-                V::storePart(out, sum, pickupCount);
+            for (int group = 0; group < groups; ++group) {  // each job's keys into its own sums
+                const std::uint32_t sounding = sameOutput[group] & active;
+                if (!sounding) continue;
+                float* out = (side == 0 ? groupOutLeft[group] : groupOutRight[group]) + pickupFirst;
+                R sum = pickupCount == W ? V::load(out) : V::loadPart(out, pickupCount);
+                for (std::uint32_t m = sounding; m; m &= m - 1) sum = V::add(lanes[pickupLane[side][__builtin_ctz(m)]], sum);
+                if (pickupCount == W)
+                    V::store(out, sum);
+                else
+                    V::storePart(out, sum, pickupCount);
+            }
         }
         pickupCount = 0;
     }
@@ -437,7 +441,7 @@ struct KeyLanes {
     // Whether this group's pickups fit notePickups, and its rows and lanes.
     __attribute__((noinline)) void planPickups() {
         if constexpr (kLaneTransposes<V>) {
-            if (groups != 1 || count < kMinPickupVectorKeys) return;
+            if (count < kMinPickupVectorKeys) return;
             for (int side = 0; side < 2; ++side) {
                 std::uint32_t rowLanes[kMaxPickupRows] = {};
                 for (int j = 0; j < count; ++j) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/tick_clock.h"
+
 pmThread::pmThread(int requestedCount) {
     count = std::clamp(requestedCount > 0 ? requestedCount : processorCount(), 1, kMaxWorkers);
     if (count == 1) return;  // the single job runs on the calling thread
@@ -44,9 +46,18 @@ void pmThread::syncSharingCaller() {
         if (slots[0].func) slots[0].func(slots[0].arg);
         return;
     }
+    const std::uint64_t posted = readTicks();
     for (int t = 1; t < count; ++t) slots[t].startSem.post();
+    const std::uint64_t callerStart = readTicks();
     if (slots[0].func) slots[0].func(slots[0].arg);
-    for (int t = 1; t < count; ++t) slots[t].doneSem.wait();
+    callerTicks = readTicks() - callerStart;
+    workerStart = 0;
+    for (int t = 1; t < count; ++t) {
+        slots[t].doneSem.wait();  // the worker's startTick is now visible here
+        // Counters of two cores that disagree read as an immediate start.
+        if (slots[t].startTick > posted && slots[t].startTick - posted > workerStart)
+            workerStart = slots[t].startTick - posted;
+    }
 }
 
 int pmThread::comp(void* arg) {
@@ -58,6 +69,7 @@ int pmThread::comp(void* arg) {
     // destructor waiting forever).
     for (;;) {
         slot->startSem.wait();
+        slot->startTick = readTicks();
         const bool stop = !slot->running.load();
         if (!stop && slot->func) slot->func(slot->arg);
         slot->doneSem.post();

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <thread>
 
 #include "engine/signal.h"
@@ -21,6 +22,7 @@ struct alignas(kCacheLine) ThreadSlot {
     void* arg = nullptr;
     std::thread thread;
     std::atomic<bool> running{false};   // false once the worker is to leave
+    std::uint64_t startTick = 0;        // when the worker took its last signal (tick_clock.h)
     alignas(kCacheLine) Signal startSem;  // one post per job
     // One post per answer. The caller waits for answers of work it has just
     // handed out, so it polls longer before sleeping: waking it again would
@@ -44,6 +46,10 @@ public:
     // workers run theirs: the caller works instead of waiting, and a worker
     // that is slow to wake delays only its own share.
     void syncSharingCaller();
+    // Of the last syncSharingCaller: how long the caller's own job took, and
+    // how long after the signals the last worker started, in ticks.
+    std::uint64_t lastCallerTicks() const { return callerTicks; }
+    std::uint64_t lastWorkerStart() const { return workerStart; }
     int nb() const { return count; }
 
     static int comp(void* slot);  // body of every worker thread
@@ -51,6 +57,8 @@ public:
 private:
     ThreadSlot slots[kMaxWorkers];
     int count = 0;
+    std::uint64_t callerTicks = 0;
+    std::uint64_t workerStart = 0;
 };
 
 // Processors this process may run on, as the operating system reports them.

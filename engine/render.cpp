@@ -4,18 +4,12 @@
 #include <algorithm>
 
 #include "engine/kernel_paths.h"
+#include "engine/tick_clock.h"
 #include "engine/voice_job.h"
 #include "host/pelmar.h"
 #include "host/shared_value.h"
 
 namespace {
-
-// Point updates (one point of one string for one sample) below which a
-// sub-block runs on the calling thread: about 35 microseconds of the AVX-512
-// kernel (some 8500 updates a microsecond with keys in lanes; 50 of the AVX2
-// kernel at some 6500), near the price of waking a worker that has gone to
-// sleep (a semaphore round trip of some 40-50 microseconds).
-constexpr long kPointUpdatesWorthAHandOver = 300000;
 
 long pointUpdates(const pelmar& p, long frames) {
     // Without a branch per key, which scattered sounding keys would
@@ -70,7 +64,8 @@ void pelmar::forceProcess(float* left, float* right, long frames) {
     const auto count = static_cast<std::int32_t>(frames);
     const KernelFunction kernel = selectedKernel();
     VoiceJob jobs[kMaxWorkers];
-    const bool together = n > 1 && pointUpdates(*this, frames) < kPointUpdatesWorthAHandOver;
+    const long points = n > 1 ? pointUpdates(*this, frames) : 0;
+    const bool together = n > 1 && !handOverPolicy.handOver(points, n);
     // Strings kept in lane rows stay there only while the same build
     // renders them, split the same way; otherwise they go back first.
     const int split = n == 1 ? 0 : together ? 1 : 2;
@@ -89,10 +84,13 @@ void pelmar::forceProcess(float* left, float* right, long frames) {
             // same buffers, on this thread, planned together. The bits are the
             // same either way.
             jobs[0].plan = &jobPlans[kMaxWorkers].cache;
+            const std::uint64_t start = readTicks();
             selectedJobsKernel()(jobs, n);
+            handOverPolicy.ranTogether(points, readTicks() - start);
         } else {
             for (int t = 0; t < n; ++t) threads->set(t, kernel, &jobs[t]);
             threads->syncSharingCaller();
+            handOverPolicy.handedOver(points / n, threads->lastCallerTicks(), threads->lastWorkerStart());
         }
     }
     // The volume is read once a sub-block: MIDI volume is set as events

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "engine/hand_over_policy.h"
 #include "engine/kernel_plan.h"
 #include "engine/note_event.h"
 #include "engine/pmThread.h"
@@ -149,6 +150,13 @@ public:
     // Keys struck from the editor, one bit per key, taken by the audio thread.
     std::atomic<std::uint64_t> pendingStrikes[2] = {0, 0};
     pmThread* threads = nullptr;
+    // Whether each sub-block's jobs go to the workers or stay on the
+    // calling thread (render loop only). Before anything is measured: from
+    // about 35 microseconds of work on the Zen 4 machine the kernels were
+    // first tuned on (some 8500 point updates a microsecond with keys in
+    // lanes), near the price of waking a worker that has gone to sleep.
+    static constexpr long kPointUpdatesWorthAHandOver = 300000;
+    HandOverPolicy handOverPolicy{kPointUpdatesWorthAHandOver};
     // Host rates other than 44100 Hz: the model's output goes through here.
     bool convertingRate = false;
     RateConverter rateConverter;
