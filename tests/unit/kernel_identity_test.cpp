@@ -511,6 +511,9 @@ TEST(KernelIdentity, StringsKeptInLanesComeBackWheneverAnythingElseMayMoveThem) 
                 list.sendTo(*p);
                 ASSERT_TRUE(selectKernelPath(p == reference.get() ? KernelPath::Reference : fastPath));
                 float* outputs[2] = {l.data(), r.data()};
+                // Timings would decide the split as the machine runs; the
+                // work threshold alone gives both splits, block after block.
+                p->handOverPolicy = HandOverPolicy(pelmar::kPointUpdatesWorthAHandOver);
                 p->processReplacing(nullptr, outputs, block);
                 auto& left = p == reference.get() ? refLeft : fastLeft;
                 auto& right = p == reference.get() ? refRight : fastRight;
