@@ -1,5 +1,11 @@
 #include "engine/hand_over_policy.h"
 
+namespace {
+// A span read across a counter that stepped back (a thread moved to a core
+// whose counter lags) wraps round to a huge value: such readings are dropped.
+constexpr std::uint64_t kImplausibleTicks = std::uint64_t{1} << 62;
+}  // namespace
+
 bool HandOverPolicy::handOver(long pointUpdates, int workers) {
     if (workers < 2) return false;
     bool go;
@@ -22,12 +28,13 @@ bool HandOverPolicy::handOver(long pointUpdates, int workers) {
 
 void HandOverPolicy::ranTogether(long pointUpdates, std::uint64_t ticks) {
     if (start > 0.0) start -= start * kStartRelaxation;
-    if (pointUpdates < kMinTimedPointUpdates) return;
+    if (pointUpdates < kMinTimedPointUpdates || ticks >= kImplausibleTicks) return;
     const double reading = static_cast<double>(ticks) / static_cast<double>(pointUpdates);
     perUpdate = perUpdate <= 0.0 ? reading : perUpdate + (reading - perUpdate) * 0.125;
 }
 
 void HandOverPolicy::handedOver(long callerPointUpdates, std::uint64_t callerTicks, std::uint64_t workerStartTicks) {
+    if (workerStartTicks >= kImplausibleTicks) workerStartTicks = 0;  // read as an immediate start, as the pool does
     const auto reading = static_cast<double>(workerStartTicks);
     // A probe's first hand-over finds the workers asleep; the second one
     // tells, so the first only counts when nothing is known yet. A slower
@@ -35,7 +42,7 @@ void HandOverPolicy::handedOver(long callerPointUpdates, std::uint64_t callerTic
     // to wait for sleeping workers block after block); quicker ones bring
     // the estimate down gradually.
     if (!probing || start < 0.0) start = start < 0.0 || reading > start ? reading : start + (reading - start) * 0.25;
-    if (callerPointUpdates >= kMinTimedPointUpdates) {
+    if (callerPointUpdates >= kMinTimedPointUpdates && callerTicks < kImplausibleTicks) {
         const double perCall = static_cast<double>(callerTicks) / static_cast<double>(callerPointUpdates);
         perUpdate = perUpdate <= 0.0 ? perCall : perUpdate + (perCall - perUpdate) * 0.125;
     }

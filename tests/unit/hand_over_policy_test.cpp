@@ -36,8 +36,11 @@ TEST(HandOverPolicy, BeforeAnythingIsTimedTheWorkThresholdDecides) {
     EXPECT_FALSE(policy.handOver(kThreshold - 1, 2));
     EXPECT_TRUE(policy.handOver(kThreshold, 2));
     EXPECT_FALSE(policy.handOver(100 * kThreshold, 1));  // nobody to hand over to
-    // Sub-blocks too short to time teach nothing.
+    // Sub-blocks too short to time teach nothing, nor spans that wrapped
+    // round as a counter stepped back.
     policy.ranTogether(HandOverPolicy::kMinTimedPointUpdates - 1, 1000000);
+    policy.ranTogether(kThreshold, ~std::uint64_t{0} - 5);
+    policy.handedOver(kThreshold, ~std::uint64_t{0} - 5, 0);
     EXPECT_EQ(policy.ticksPerPointUpdate(), 0.0);
     EXPECT_FALSE(policy.handOver(kThreshold - 1, 2));
 }
