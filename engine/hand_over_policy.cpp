@@ -29,8 +29,7 @@ bool HandOverPolicy::handOver(long pointUpdates, int workers) {
 void HandOverPolicy::ranTogether(long pointUpdates, std::uint64_t ticks) {
     if (start > 0.0) start -= start * kStartRelaxation;
     if (pointUpdates < kMinTimedPointUpdates || ticks >= kImplausibleTicks) return;
-    const double reading = static_cast<double>(ticks) / static_cast<double>(pointUpdates);
-    perUpdate = perUpdate <= 0.0 ? reading : perUpdate + (reading - perUpdate) * 0.125;
+    learnPerUpdate(static_cast<double>(ticks) / static_cast<double>(pointUpdates));
 }
 
 void HandOverPolicy::handedOver(long callerPointUpdates, std::uint64_t callerTicks, std::uint64_t workerStartTicks) {
@@ -42,8 +41,10 @@ void HandOverPolicy::handedOver(long callerPointUpdates, std::uint64_t callerTic
     // to wait for sleeping workers block after block); quicker ones bring
     // the estimate down gradually.
     if (!probing || start < 0.0) start = start < 0.0 || reading > start ? reading : start + (reading - start) * 0.25;
-    if (callerPointUpdates >= kMinTimedPointUpdates && callerTicks < kImplausibleTicks) {
-        const double perCall = static_cast<double>(callerTicks) / static_cast<double>(callerPointUpdates);
-        perUpdate = perUpdate <= 0.0 ? perCall : perUpdate + (perCall - perUpdate) * 0.125;
-    }
+    if (callerPointUpdates >= kMinTimedPointUpdates && callerTicks < kImplausibleTicks)
+        learnPerUpdate(static_cast<double>(callerTicks) / static_cast<double>(callerPointUpdates));
+}
+
+void HandOverPolicy::learnPerUpdate(double reading) {
+    perUpdate = perUpdate <= 0.0 ? reading : perUpdate + (reading - perUpdate) * 0.125;
 }

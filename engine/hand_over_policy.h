@@ -43,6 +43,8 @@ public:
     static constexpr double kStartRelaxation = 1.0 / 256.0;
 
 private:
+    void learnPerUpdate(double ticksPerUpdate);
+
     long fallback;
     double perUpdate = 0.0;  // 0: not yet measured
     double start = -1.0;     // < 0: not yet measured

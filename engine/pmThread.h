@@ -22,8 +22,11 @@ struct alignas(kCacheLine) ThreadSlot {
     void* arg = nullptr;
     std::thread thread;
     std::atomic<bool> running{false};   // false once the worker is to leave
-    std::uint64_t startTick = 0;        // when the worker took its last signal (tick_clock.h)
     alignas(kCacheLine) Signal startSem;  // one post per job
+    // When the worker took its last signal (tick_clock.h): on the line the
+    // worker has just taken startSem from, not on the one the caller writes
+    // the job to.
+    std::uint64_t startTick = 0;
     // One post per answer. The caller waits for answers of work it has just
     // handed out, so it polls longer before sleeping: waking it again would
     // cost tens of microseconds.
