@@ -35,10 +35,15 @@ constexpr int kFewestPointsMinFrames = 256;
 
 // The fewest points per lane that fit keys j..i-1 (moving points `moving`,
 // `total` in all) into `lanes` lanes with each string cut into segments of
-// that many points; 0 when cutting gains nothing over a lane a key.
+// that many points; 0 when cutting gains nothing over a lane a key. Keys
+// short enough for a single segment take a lane each, so a run may hold up to
+// one key fewer than its lanes: a worker that owns every other key (two
+// workers) then covers the treble's quickly shortening strings in two or
+// three runs instead of four or five, and each run costs its set-up every
+// sample.
 int segmentFor(const int* moving, int j, int i, int total, int lanes, int longest, bool fewest) {
     const int keys = i - j;
-    if (keys * 2 > lanes) return 0;
+    if (keys >= lanes) return 0;
     auto fits = [&](int segment) {
         int used = 0;
         for (int q = j; q < i && used <= lanes; ++q) used += (moving[q] + segment - 1) / segment;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -135,11 +136,24 @@ Capture render(KernelPath path, std::uint32_t seed, int frames, int block, int w
     return c;
 }
 
-// Index of the first element whose bits differ, or -1.
+// The same float: the same bits, or both not a number. Strings that a
+// random parameter set makes unstable turn into NaNs, and which NaN an
+// addition of two passes on (its sign) depends on the order the compiler
+// gives the operands, which neither kernel can fix; every number must match
+// to the bit.
+bool sameFloat(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b)); }
+
+bool sameFloats(const float* a, const float* b, int n) {
+    for (int i = 0; i < n; ++i)
+        if (!sameFloat(a[i], b[i])) return false;
+    return true;
+}
+
+// Index of the first element that differs, or -1.
 long firstDifference(const std::vector<float>& a, const std::vector<float>& b) {
     if (a.size() != b.size()) return 0;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::memcmp(&a[i], &b[i], sizeof(float)) != 0) return static_cast<long>(i);
+        if (!sameFloat(a[i], b[i])) return static_cast<long>(i);
     return -1;
 }
 
@@ -217,8 +231,8 @@ TEST(KernelIdentity, KeysFallSilentAtTheSameSample) {
                 const std::vector<std::uint8_t> before(reference->keyActive, reference->keyActive + kNumKeys);
                 pelmar_process(&a);
                 fastKernel(&b);
-                ASSERT_EQ(std::memcmp(refL, fastL, sizeof(float) * frames), 0) << round;
-                ASSERT_EQ(std::memcmp(refR, fastR, sizeof(float) * frames), 0) << round;
+                ASSERT_TRUE(sameFloats(refL, fastL, frames)) << round;
+                ASSERT_TRUE(sameFloats(refR, fastR, frames)) << round;
                 ASSERT_EQ(std::memcmp(reference->keyActive, fast->keyActive, kNumKeys), 0) << round;
                 ASSERT_EQ(std::memcmp(reference->forceCount, fast->forceCount, sizeof(fast->forceCount)), 0) << round;
                 if (frames == 1 && std::memcmp(before.data(), reference->keyActive, kNumKeys) != 0) ++silencedFrames;
@@ -239,8 +253,7 @@ TEST(KernelIdentity, KeysFallSilentAtTheSameSample) {
     VoiceJob b{firstKey, workers, &fast, fastL.data(), fastR.data(), frames};
     pelmar_process(&a);
     fastKernel(&b);
-    if (std::memcmp(refL.data(), fastL.data(), sizeof(float) * refL.size()) != 0 ||
-        std::memcmp(refR.data(), fastR.data(), sizeof(float) * refR.size()) != 0)
+    if (!sameFloats(refL.data(), fastL.data(), frames) || !sameFloats(refR.data(), fastR.data(), frames))
         return ::testing::AssertionFailure() << "different output";
     if (std::memcmp(reference.keyActive, fast.keyActive, kNumKeys) != 0)
         return ::testing::AssertionFailure() << "different keys sounding";
@@ -301,16 +314,27 @@ TEST(KernelIdentity, EveryStringLengthAndLayoutMatchesTheReference) {
 // A few keys whose strings are cut into segments, one a lane: long strings
 // alone or beside short ones, with the hammer and the pickups on the first
 // and last points of segments, struck again while sounding, falling silent,
-// in jobs long enough for the cut runs and short ones between.
+// in jobs long enough for the cut runs and short ones between. The last
+// chord (every third key from the tenor up, as one of three workers owns
+// them) is cut into runs that hold more keys than half their lanes, most
+// short keys then in a single lane.
 TEST(KernelIdentity, StringsCutIntoSegmentsMatchTheReference) {
     KernelChoice keep;
-    const std::vector<std::vector<int>> chords = {
-        {0, 1}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, {0, 9, 18, 27, 36, 45, 54, 63, 72, 81}, {3, 40, 60}, {30, 31, 32}};
+    std::vector<int> everyThird;
+    for (int k = 30; k < kNumKeys; k += 3) everyThird.push_back(k);
+    const std::vector<std::vector<int>> chords = {{0, 1},       {0, 1, 2, 3, 4, 5, 6, 7, 8, 9},
+                                                  {0, 9, 18, 27, 36, 45, 54, 63, 72, 81},
+                                                  {3, 40, 60}, {30, 31, 32},
+                                                  everyThird};
+    // One parameter set a chord; set 26 would make some of the last chord's
+    // strings unstable, and strings that are NaN in both kernels would hide
+    // any difference in how they were computed.
+    const std::uint32_t parameterSets[] = {21, 22, 23, 24, 25, 28};
     for (std::size_t chord = 0; chord < chords.size(); ++chord) {
         const std::vector<int>& keys = chords[chord];
         auto prepare = [&](int round) {
             auto p = testplug::make(1);
-            applyParameterSet(*p, 21 + static_cast<std::uint32_t>(chord));
+            applyParameterSet(*p, parameterSets[chord]);
             testplug::EventList list;
             for (int key : keys) list.noteOn(0, key + 21, 60 + key % 40);
             list.sendTo(*p);
@@ -335,11 +359,19 @@ TEST(KernelIdentity, StringsCutIntoSegmentsMatchTheReference) {
             auto p = prepare(0);
             for (int k : keys) lens.push_back(p->stringLen[k]);
         }
-        std::vector<KeyRun> runs(lens.size());
-        runs.resize(planKeyRuns(lens.data(), static_cast<int>(lens.size()), LaneWidths{16, 8}, 512, runs.data()));
-        bool cut = false;
-        for (const KeyRun& run : runs) cut = cut || run.segment > 0;
-        EXPECT_TRUE(cut) << "chord " << chord;
+        for (const LaneWidths widths : {LaneWidths{16, 8}, LaneWidths{8}}) {
+            std::vector<KeyRun> runs(lens.size());
+            runs.resize(planKeyRuns(lens.data(), static_cast<int>(lens.size()), widths, 512, runs.data()));
+            bool cut = false, crowded = false;
+            for (const KeyRun& run : runs) {
+                cut = cut || run.segment > 0;
+                crowded = crowded || (run.segment > 0 && run.count * 2 > (run.narrow ? widths.narrowWidth : widths.width));
+            }
+            EXPECT_TRUE(cut) << "chord " << chord << " width " << widths.width;
+            if (&keys == &chords.back()) {
+                EXPECT_TRUE(crowded) << "width " << widths.width;
+            }
+        }
 
         for (int round = 0; round < 3; ++round)
             for (KernelPath path : vectorPaths()) {
@@ -357,7 +389,9 @@ TEST(KernelIdentity, StringsCutIntoSegmentsMatchTheReference) {
                             again.sendTo(*q);
                             testplug::render(*q, 1, 1);
                         }
-                    ASSERT_TRUE(sameJob(*reference, *fast, fastKernel, 0, 1, frames)) << call;
+                    const bool same = sameJob(*reference, *fast, fastKernel, 0, 1, frames);
+                    EXPECT_TRUE(same) << call;
+                    if (!same) break;
                 }
                 EXPECT_EQ(firstDifference(stringsOf(*reference), stringsOf(*fast)), -1);
             }
@@ -452,7 +486,7 @@ TEST(KernelIdentity, JobsPlannedTogetherMatchJobsRunApart) {
                     }
                     together(joint, workers);
                     for (int b = 0; b < 2 * workers; ++b)
-                        ASSERT_EQ(std::memcmp(ref[b].data(), out[b].data(), sizeof(float) * frames), 0) << call << " " << b;
+                        ASSERT_TRUE(sameFloats(ref[b].data(), out[b].data(), frames)) << call << " " << b;
                     ASSERT_EQ(std::memcmp(reference->keyActive, fast->keyActive, kNumKeys), 0) << call;
                     ASSERT_EQ(std::memcmp(reference->forceCount, fast->forceCount, sizeof(fast->forceCount)), 0);
                 }
