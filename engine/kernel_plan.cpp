@@ -94,20 +94,33 @@ int planKeyRuns(const int* lens, int n, LaneWidths widths, int frames, KeyRun* r
     best[0] = 0.0f;
     for (int i = 1; i <= n; ++i) {
         const int vectors = (lens[i - 1] - 1 + width - 1) / width;
-        best[i] = best[i - 1] + frames * (2.0f * vectors * kSingleVectorCost + kSingleSampleCost);
+        // A key on its own masks the lanes past its string in its rows too.
+        best[i] = best[i - 1] + frames * (2.0f * vectors * kSingleVectorCost * widths.maskedRowCost + kSingleSampleCost);
         last[i] = KeyRun{i - 1, 1, false};
-        int longest = 0, points = 0, longestMoving = 0;
+        int longest = 0, points = 0, longestMoving = 0, shortest = kMaxPoints + 1;
         for (int j = i - 1; j >= 0 && i - j <= width; --j) {
             longest = lens[j] > longest ? lens[j] : longest;
+            shortest = lens[j] < shortest ? lens[j] : shortest;
             longestMoving = moving[j] > longestMoving ? moving[j] : longestMoving;
             points += lens[j];
             const int keys = i - j;
             const float perSample = kRunSampleCost + kRunLaneSampleCost * keys;
             const float copy = kRunCopyCostPerPoint * 4.0f * points;
-            auto consider = [&](int lanes, float rowCost, int segment) {
+            auto consider = [&](int lanes, float rowCost, float maskedRowCost, int segment) {
                 const int rows = segment > 0 ? segment + 1 : longest;
+                // Rows up to the shortest lane's end move every lane; the
+                // rest keep some lanes' fixed ends.
+                int whole = shortest;
+                if (segment > 0) {
+                    whole = rows;  // the shortest last lane of a key
+                    for (int q = j; q < i; ++q) {
+                        const int last = moving[q] - (moving[q] - 1) / segment * segment + 1;  // the key's last lane
+                        whole = last < whole ? last : whole;
+                    }
+                }
+                const float rowCosts = rowCost * (static_cast<float>(whole) + maskedRowCost * static_cast<float>(rows - whole));
                 const float cost = best[j] +
-                                   frames * (2.0f * rows * rowCost + perSample + (segment > 0 ? kSegmentSampleCost : 0.0f)) +
+                                   frames * (2.0f * rowCosts + perSample + (segment > 0 ? kSegmentSampleCost : 0.0f)) +
                                    kRunCopyCostPerPoint * 4.0f * rows * lanes + copy;
                 if (cost < best[i]) {
                     best[i] = cost;
@@ -115,12 +128,13 @@ int planKeyRuns(const int* lens, int n, LaneWidths widths, int frames, KeyRun* r
                 }
             };
             const int total = points - keys;  // moving points
-            consider(width, 1.0f, 0);
-            if (const int segment = segmentFor(moving, j, i, total, width, longestMoving, fewest)) consider(width, 1.0f, segment);
+            consider(width, 1.0f, widths.maskedRowCost, 0);
+            if (const int segment = segmentFor(moving, j, i, total, width, longestMoving, fewest))
+                consider(width, 1.0f, widths.maskedRowCost, segment);
             if (keys <= narrowWidth) {
-                consider(narrowWidth, kNarrowRowCost, 0);
+                consider(narrowWidth, kNarrowRowCost, widths.narrowMaskedRowCost, 0);
                 if (const int segment = segmentFor(moving, j, i, total, narrowWidth, longestMoving, fewest))
-                    consider(narrowWidth, kNarrowRowCost, segment);
+                    consider(narrowWidth, kNarrowRowCost, widths.narrowMaskedRowCost, segment);
             }
         }
     }

@@ -17,10 +17,16 @@ struct KeyRun {
 };
 
 // The vectors a kernel build offers: `width` lanes, and a narrower vector of
-// `narrowWidth` lanes for runs too few to fill the wide one (0: none).
+// `narrowWidth` lanes for runs too few to fill the wide one (0: none). A row
+// past a run's shortest lane keeps the lanes past their strings by masked
+// additions, which cost `maskedRowCost` rows (`narrowMaskedRowCost` in the
+// narrower vector): one operation each with AVX-512's masks, a blend more
+// with AVX2's.
 struct LaneWidths {
     int width;
     int narrowWidth = 0;
+    float maskedRowCost = 1.0f;
+    float narrowMaskedRowCost = 1.0f;
 };
 
 // Splits `n` keys (in ascending key order, with string lengths `lens`) into

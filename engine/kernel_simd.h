@@ -157,6 +157,16 @@ bool runKept(PlanCache& cache, int slot, pelmar& p, const int* keys, const KeyRu
     return group->run(frames);
 }
 
+// What a masked row costs in the lanes of U against a full row (the
+// planner's estimate; see LaneWidths).
+template <class U>
+constexpr float maskedRowCost() {
+    if constexpr (requires { U::kMaskedRowCost; })
+        return U::kMaskedRowCost;
+    else
+        return 1.0f;
+}
+
 // Runs `jobCount` jobs of the same sub-block as if one after the other, into
 // their own buffers: V is the build's vector, N a narrower one for runs of
 // few keys (V itself when the build has none). The keys of all the jobs are
@@ -200,7 +210,7 @@ void runVectorJobs(const VoiceJob* jobs, int jobCount) {
             outRight[n] = job.outRight;
             ++n;
         }
-    const LaneWidths widths{V::kWidth, N::kWidth < V::kWidth ? N::kWidth : 0};
+    const LaneWidths widths{V::kWidth, N::kWidth < V::kWidth ? N::kWidth : 0, maskedRowCost<V>(), maskedRowCost<N>()};
     KeyRun planned[kNumKeys];
     int runCount = 0;
     const KeyRun* runs = planned;

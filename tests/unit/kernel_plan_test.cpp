@@ -3,6 +3,7 @@
 // order), no run wider than the vector, and the split that pays off.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/kernel_plan.h"
@@ -92,6 +93,47 @@ TEST(KeyRuns, CutStringsFitTheirLanes) {
     ASSERT_EQ(pair.size(), 1u);
     EXPECT_EQ(pair[0].count, 2);
     EXPECT_GT(pair[0].segment, 0);
+}
+
+// A build whose masked rows cost more (a blend after the addition) gets
+// plans with fewer of them: the planner minimises a cost in which the masked
+// rows of runs and the vectors of single keys, all partly masked, weigh
+// `maskedRowCost` each, so a dearer weight can only lower their total.
+TEST(KeyRuns, DearerMaskedRowsLeadToPlansWithFewerOfThem) {
+    std::vector<int> all;
+    for (int k = 0; k < 88; ++k) all.push_back(k < 36 ? 100 : 100 - (k - 35) * 95 / 52);
+    auto maskedWork = [](const std::vector<int>& lens, const std::vector<KeyRun>& runs, int width) {
+        float work = 0.0f;
+        for (const KeyRun& run : runs) {
+            if (!run.lanes) {  // a key on its own: its vectors of both strings
+                work += 2.0f * 1.4f * static_cast<float>((lens[static_cast<std::size_t>(run.first)] - 1 + width - 1) / width);
+                continue;
+            }
+            int rows = 0, whole = 101;
+            for (int q = run.first; q < run.first + run.count; ++q) {
+                const int len = lens[static_cast<std::size_t>(q)], moving = len - 1;
+                const int last = run.segment > 0 ? moving - (moving - 1) / run.segment * run.segment + 1 : len;
+                rows = std::max(rows, run.segment > 0 ? run.segment + 1 : len);
+                whole = std::min(whole, last);
+            }
+            work += 2.0f * static_cast<float>(rows - whole);
+        }
+        return work;
+    };
+    int fewer = 0;
+    for (int step : {2, 3, 4, 6, 9})
+        for (int first = 0; first < 60; first += 4) {
+            std::vector<int> lens;
+            for (int k = first; k < 88; k += step) lens.push_back(all[static_cast<std::size_t>(k)]);
+            const int n = static_cast<int>(lens.size());
+            std::vector<KeyRun> cheap(lens.size()), dear(lens.size());
+            cheap.resize(planKeyRuns(lens.data(), n, LaneWidths{8, 0, 1.0f}, 512, cheap.data()));
+            dear.resize(planKeyRuns(lens.data(), n, LaneWidths{8, 0, 1.3f}, 512, dear.data()));
+            const float before = maskedWork(lens, cheap, 8), after = maskedWork(lens, dear, 8);
+            EXPECT_LE(after, before + 1e-3f) << "step " << step << " first " << first;
+            if (after < before - 1e-3f) ++fewer;
+        }
+    EXPECT_GT(fewer, 5);
 }
 
 // The cached plan is the plan of the current keys: kept while keys,
