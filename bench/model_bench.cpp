@@ -47,6 +47,18 @@ void BM_ForceInitHardness1(benchmark::State& state) {
 }
 BENCHMARK(BM_ForceInitHardness1)->Unit(benchmark::kMillisecond);
 
+// Hardness 1 dealt to two workers, as the plug-in does on this machine.
+void BM_ForceInitHardness1TwoWorkers(benchmark::State& state) {
+    auto plugin = std::make_unique<pelmar>(silentHost, 2);
+    plugin->setParameter(0x22, 1.0f);
+    plugin->parameterProcess();
+    for (auto _ : state) {
+        plugin->forceInit(0x7C08);
+        benchmark::DoNotOptimize(plugin->forceBuf1[0][0]);
+    }
+}
+BENCHMARK(BM_ForceInitHardness1TwoWorkers)->UseRealTime()->Unit(benchmark::kMillisecond);
+
 // Most octaves the editor reaches (hardness 1 and every hardness offset at
 // +127: 40 octaves), against stored values outside the editor's range that
 // read as the same settings: the latter must cost no more.
