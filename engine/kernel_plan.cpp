@@ -112,7 +112,7 @@ int planKeyRuns(const int* lens, int n, LaneWidths widths, int frames, KeyRun* r
                 // rest keep some lanes' fixed ends.
                 int whole = shortest;
                 if (segment > 0) {
-                    whole = rows;  // the shortest last lane of a key
+                    whole = rows;  // then the shortest of the keys' last lanes
                     for (int q = j; q < i; ++q) {
                         const int last = moving[q] - (moving[q] - 1) / segment * segment + 1;  // the key's last lane
                         whole = last < whole ? last : whole;
