@@ -67,8 +67,9 @@ int pmThread::comp(void* arg) {
     // thread got going, or while it was still answering its last job, is
     // seen after the wake-up instead of being lost (which would leave the
     // destructor waiting forever).
+    bool backToBack = false;
     for (;;) {
-        slot->startSem.wait();
+        backToBack = slot->startSem.wait(backToBack ? ThreadSlot::kBackToBackSpinRounds : Signal::kDefaultSpinRounds);
         slot->startTick = readTicks();
         const bool stop = !slot->running.load();
         if (!stop && slot->func) slot->func(slot->arg);

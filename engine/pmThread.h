@@ -23,6 +23,14 @@ struct alignas(kCacheLine) ThreadSlot {
     std::thread thread;
     std::atomic<bool> running{false};   // false once the worker is to leave
     alignas(kCacheLine) Signal startSem;  // one post per job
+    // While jobs follow each other closely (the last one came while the
+    // worker was still polling: blocks rendered back to back), the worker
+    // polls this long for the next: on a shared machine the calling thread
+    // is now and then held up for tens of microseconds, and a worker that
+    // fell asleep meanwhile costs the next sub-block its wake-up (50 µs to
+    // 1 ms on a virtual machine). After a sleep it polls the usual while,
+    // so a host playing live does not keep a core busy between its blocks.
+    static constexpr int kBackToBackSpinRounds = 4 * Signal::kDefaultSpinRounds;
     // When the worker took its last signal (tick_clock.h): on the line the
     // worker has just taken startSem from, not on the one the caller writes
     // the job to.

@@ -21,14 +21,15 @@ bool Signal::tryTake() {
     return c > 0 && count.compare_exchange_weak(c, c - 1, std::memory_order_acquire, std::memory_order_relaxed);
 }
 
-void Signal::wait() {
-    for (int round = 0; round < spinRounds; ++round) {
-        if (tryTake()) return;
+bool Signal::wait(int rounds) {
+    for (int round = 0; round < rounds; ++round) {
+        if (tryTake()) return true;
         PELMAR_CPU_RELAX();
     }
     // Take one post, or announce sleeping by going below zero.
-    if (count.fetch_sub(1, std::memory_order_acquire) > 0) return;
+    if (count.fetch_sub(1, std::memory_order_acquire) > 0) return true;
     sleepWait();
+    return false;
 }
 
 #if defined(_WIN32)

@@ -30,7 +30,10 @@ public:
     Signal& operator=(const Signal&) = delete;
 
     void post();
-    void wait();  // an interrupted sleep is repeated
+    void wait() { wait(spinRounds); }  // an interrupted sleep is repeated
+    // The same with `rounds` of polling; returns whether the post was taken
+    // while polling (false: the waiter slept).
+    bool wait(int rounds);
 
     // About 20 to 40 microseconds of polling on current processors.
     static constexpr int kDefaultSpinRounds = 1000;

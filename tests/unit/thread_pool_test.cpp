@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <mutex>
 #include <set>
@@ -117,6 +118,25 @@ TEST(WorkerPool, SyncWaitsForTheSlowestJob) {
     pool.sync();
     EXPECT_TRUE(slowDone.load());
     EXPECT_EQ(fast.runs.load(), 1);
+}
+
+// A wait tells whether it took its post while polling or had to sleep: the
+// workers poll longer only while posts come that quickly.
+TEST(Signal, WaitTellsWhetherThePostCameWhilePolling) {
+    Signal signal;
+    signal.post();
+    signal.post();
+    EXPECT_TRUE(signal.wait(0));  // posts already there are taken without sleeping
+    EXPECT_TRUE(signal.wait(Signal::kDefaultSpinRounds));
+    std::thread late([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        signal.post();
+    });
+    EXPECT_FALSE(signal.wait(10));  // polls for well under a millisecond, then sleeps until the post
+    late.join();
+    // Nothing is left over and nothing was lost: one more post, one more take.
+    signal.post();
+    EXPECT_TRUE(signal.wait(Signal::kDefaultSpinRounds));
 }
 
 TEST(WorkerPool, IdleWorkersWithoutJobsAnswerAndEnd) {
